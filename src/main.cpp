@@ -1,0 +1,39 @@
+#include "CommandLine.h"
+#include "Config.h"
+#include "GUIManager.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+
+int main(int argc, char *argv[])
+{
+    Q_INIT_RESOURCE(fonts);
+
+    // Selects the on-screen keyboard; must be set before the application exists.
+    qputenv("QT_IM_MODULE", QByteArrayLiteral("freevirtualkeyboard"));
+    // Qt only honours this attribute when it is set before the application
+    // object is created.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("LTXGTerminalUI"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("LTXGTerminal UI"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("050fccb"));
+    QCoreApplication::setOrganizationName(QStringLiteral("kivo"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("kivo.gr"));
+
+    const CommandLine commandLine = CommandLine::parse(QCoreApplication::arguments());
+    if (commandLine.shouldExit())
+        return commandLine.exitCode;
+
+    const QString filename = commandLine.overrides.value(QStringLiteral("config"), QStringLiteral("gui.conf")).toString();
+    Config config(filename, GUIManager::Defaults);
+    config.addOverrides(commandLine.overrides);
+
+    // A missing font only means Qt's default font is used.
+    QFontDatabase::addApplicationFont(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
+    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
+
+    return 0;
+}

@@ -1,0 +1,195 @@
+#include "CommandLine.h"
+#include "GUIManager.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The command line and the start-up of the real executable.
+class tst_Startup : public QObject
+{
+    Q_OBJECT
+
+private:
+    struct Run
+    {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+
+    Run run(const QStringList &arguments)
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral(LTXG_BINARY), arguments);
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        Run result;
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+    QStringList filesInDir() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot); }
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void init()
+    {
+        // A fresh working directory for every case.
+        QDir dir(m_dir.path());
+        for (const QString &f : dir.entryList(QDir::Files))
+            dir.remove(f);
+    }
+
+    void defaultsTable()
+    {
+        const QVariantMap &d = GUIManager::Defaults;
+        QCOMPARE(d.size(), 31);
+        // Types matter: the store compares file text with these values.
+        QCOMPARE(d.value("log/level").userType(), int(QMetaType::Int));
+        QCOMPARE(d.value("log/stderr").userType(), int(QMetaType::Bool));
+        QCOMPARE(d.value("mqtt/port"), QVariant(1883));
+        QCOMPARE(d.value("mqtt/password").userType(), int(QMetaType::QString));
+        QCOMPARE(d.value("gui/settingsPin"), QVariant(QStringLiteral("3917")));
+        QCOMPARE(d.value("gui/screenSaverImg").toString(), QStringLiteral("qrc:/qml/images/Icons/kivo-logo-top-gr.svg"));
+        QCOMPARE(d.value("gui/displayOffMin"), QVariant(3));
+        QCOMPARE(d.value("topics/device").toString(), QStringLiteral("kivo/device"));
+        for (auto it = d.cbegin(); it != d.cend(); ++it)
+            QVERIFY2(it.key().count('/') == 1, qPrintable(it.key()));
+    }
+
+    void parseOverrides()
+    {
+        // Nothing given: nothing overridden.
+        CommandLine none = CommandLine::parse({ "prog" });
+        QVERIFY(!none.shouldExit());
+        QVERIFY(none.overrides.isEmpty());
+
+        QTest::ignoreMessage(QtInfoMsg, "Setting Log level : 3");
+        QTest::ignoreMessage(QtInfoMsg, "Log to stderr overridden from user to true");
+        QTest::ignoreMessage(QtInfoMsg, "Log with color overridden from user to true");
+        QTest::ignoreMessage(QtInfoMsg, "Using configuration file : /tmp/x.conf");
+        QTest::ignoreMessage(QtInfoMsg, "Setting MQTT Host : broker.local");
+        QTest::ignoreMessage(QtInfoMsg, "Setting MQTT Port : 0");
+        QTest::ignoreMessage(QtInfoMsg, "Setting MQTT User : tech");
+        CommandLine all = CommandLine::parse({ "prog", "-v", "3", "--stderr", "-c", "--config=/tmp/x.conf",
+                                               "-H", "broker.local", "--port", "abc", "-u", "tech",
+                                               "-p", "s3cret", "positional" });
+        QVERIFY(!all.shouldExit());
+        QCOMPARE(all.overrides.value("log/level"), QVariant(3));
+        QCOMPARE(all.overrides.value("log/stderr"), QVariant(true));
+        QCOMPARE(all.overrides.value("log/color"), QVariant(true));
+        QCOMPARE(all.overrides.value("config"), QVariant(QStringLiteral("/tmp/x.conf")));
+        QCOMPARE(all.overrides.value("mqtt/host"), QVariant(QStringLiteral("broker.local")));
+        QCOMPARE(all.overrides.value("mqtt/port"), QVariant(0));
+        QCOMPARE(all.overrides.value("mqtt/username"), QVariant(QStringLiteral("tech")));
+        QCOMPARE(all.overrides.value("mqtt/password"), QVariant(QStringLiteral("s3cret")));
+        QCOMPARE(all.overrides.size(), 8);
+
+        // A level that is not a number reads as 0; level 4 is accepted.
+        QTest::ignoreMessage(QtInfoMsg, "Setting Log level : 0");
+        QCOMPARE(CommandLine::parse({ "prog", "--verbose", "dbg" }).overrides.value("log/level"), QVariant(0));
+        QTest::ignoreMessage(QtInfoMsg, "Setting Log level : 4");
+        QCOMPARE(CommandLine::parse({ "prog", "-v4" }).overrides.value("log/level"), QVariant(4));
+
+        // A missing value is a usage error.
+        QTest::ignoreMessage(QtCriticalMsg, "ERROR: Missing value after '--port'.");
+        QCOMPARE(CommandLine::parse({ "prog", "--port" }).exitCode, 1);
+    }
+
+    void helpAndVersion()
+    {
+        Run help = run({ "--help" });
+        QCOMPARE(help.exitCode, 0);
+        for (const char *text : { "-h, --help", "Print help and exit", "-V, --version", "Print version and exit",
+                                  "-v, --verbose <level>", "Set log level: 0=err, 1=warn, 2=info(dfl), 3=dbg",
+                                  "-e, --stderr", "Print messages to stderr, not just syslog", "-c, --color",
+                                  "Print messages in color.", "-f, --config <filename>", "Set configuration file",
+                                  "-H, --host <hostname>", "Set mqtt broker url", "-P, --port <port>",
+                                  "Set mqtt broker port", "-u, --username <username>", "Set mqtt username",
+                                  "-p, --password <password>", "Set mqtt password" })
+            QVERIFY2(help.out.contains(QLatin1String(text)), text);
+        QVERIFY(filesInDir().isEmpty());
+
+        Run version = run({ "-V" });
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QStringLiteral("LTXGTerminalUI 050fccb\n"));
+        QVERIFY(filesInDir().isEmpty());
+
+        // Help wins over version, version over the overrides.
+        QVERIFY(run({ "-V", "-h" }).out.contains("Print help and exit"));
+        Run versionFirst = run({ "--port", "1", "--version" });
+        QCOMPARE(versionFirst.out, QStringLiteral("LTXGTerminalUI 050fccb\n"));
+        QVERIFY(!versionFirst.err.contains("Setting MQTT Port"));
+    }
+
+    void unknownOption()
+    {
+        Run bad = run({ "--bogus", "-e" });
+        QCOMPARE(bad.exitCode, 1);
+        QVERIFY2(bad.err.contains("ERROR: Unknown option 'bogus'."), qPrintable(bad.err));
+        QVERIFY(bad.out.isEmpty());
+        // Nothing may be touched before the arguments are known to be good.
+        QVERIFY(filesInDir().isEmpty());
+    }
+
+    void firstStartCreatesConfig()
+    {
+        Run first = run({ "-v", "3", "-e", "-P", "abc", "-p", "hunter2" });
+        QCOMPARE(first.exitCode, 0);
+        QVERIFY(first.err.contains("Setting Log level : 3"));
+        QVERIFY(first.err.contains("Log to stderr overridden from user to true"));
+        QVERIFY(first.err.contains("Setting MQTT Port : 0"));
+        QVERIFY(!first.err.contains("hunter2"));
+        QVERIFY(first.err.contains("[Config] Creating default config file :  gui.conf"));
+
+        const QString path = m_dir.filePath("gui.conf");
+        QVERIFY(QFile::exists(path));
+        QSettings file(path, QSettings::IniFormat);
+        QCOMPARE(file.allKeys().size(), 31);
+        for (auto it = GUIManager::Defaults.cbegin(); it != GUIManager::Defaults.cend(); ++it)
+            QCOMPARE(file.value(it.key()).toString(), it.value().toString());
+        // Overrides are never saved.
+        QCOMPARE(file.value("log/level").toInt(), 2);
+        QCOMPARE(file.value("mqtt/password").toString(), QString());
+
+        // A second start finds the file and leaves it alone.
+        const QDateTime written = QFileInfo(path).lastModified();
+        Run second = run({ "-e" });
+        QCOMPARE(second.exitCode, 0);
+        QVERIFY(!second.err.contains("Creating default config file"));
+        QCOMPARE(QFileInfo(path).lastModified(), written);
+    }
+
+    void configOptionNamesMissingFile()
+    {
+        const QString path = m_dir.filePath("sub/other.conf");
+        QVERIFY(QDir().mkpath(m_dir.filePath("sub")));
+        Run r = run({ "--config", path });
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.err.contains("Using configuration file : " + path));
+        QVERIFY(QFile::exists(path));
+        QVERIFY(!QFile::exists(m_dir.filePath("gui.conf")));
+        QCOMPARE(QSettings(path, QSettings::IniFormat).allKeys().size(), 31);
+    }
+
+    void unreadableConfigKeepsDefaults()
+    {
+        // Garbage in place of the settings file: the program still starts.
+        QFile garbage(m_dir.filePath("gui.conf"));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray("\x00\xff[[[=\n\x01\x02garbage", 18));
+        garbage.close();
+        QCOMPARE(run({}).exitCode, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Startup)
+#include "tst_startup.moc"
