@@ -1,0 +1,238 @@
+// Round-trip cost of executeRpc against the raw libmosquitto round trip to
+// the same instant echo peer through the same broker, in one run.
+//
+//   build/bench/rpc/bench_rpc [calls]
+#include "MosquittoBroker.h"
+#include "MqttClient.h"
+#include "MqttPeer.h"
+#include "MqttSubscription.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+struct Stats
+{
+    double median = 0;
+    double p99 = 0;
+};
+
+Stats stats(std::vector<double> us)
+{
+    std::sort(us.begin(), us.end());
+    return { us[us.size() / 2], us[std::min(us.size() - 1, us.size() * 99 / 100)] };
+}
+
+// A plain libmosquitto requester on its own network thread.
+class RawRequester
+{
+public:
+    bool start(quint16 port)
+    {
+        m_mosq = mosquitto_new("bench-raw", true, this);
+        mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
+        mosquitto_message_callback_set(m_mosq, [](mosquitto *, void *self, const mosquitto_message *) {
+            auto *r = static_cast<RawRequester *>(self);
+            std::lock_guard<std::mutex> lock(r->m_mutex);
+            r->m_answered = true;
+            r->m_condition.notify_one();
+        });
+        mosquitto_subscribe_callback_set(m_mosq, [](mosquitto *, void *self, int, int, const int *) {
+            auto *r = static_cast<RawRequester *>(self);
+            std::lock_guard<std::mutex> lock(r->m_mutex);
+            r->m_answered = true;
+            r->m_condition.notify_one();
+        });
+        if (mosquitto_connect(m_mosq, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS)
+            return false;
+        mosquitto_loop_start(m_mosq);
+        return waitFor([this] { return mosquitto_subscribe(m_mosq, nullptr, "bench/raw/response/+", 1); });
+    }
+
+    ~RawRequester()
+    {
+        if (m_mosq) {
+            mosquitto_disconnect(m_mosq);
+            mosquitto_loop_stop(m_mosq, false);
+            mosquitto_destroy(m_mosq);
+        }
+    }
+
+    // One request, timed until its answer is in.
+    double call(int i)
+    {
+        const QByteArray topic = "bench/raw/request/" + QByteArray::number(i);
+        const QByteArray payload = "{\"n\":" + QByteArray::number(i) + "}";
+        QElapsedTimer timer;
+        timer.start();
+        if (!waitFor([&] {
+                return mosquitto_publish(m_mosq, nullptr, topic.constData(), payload.size(), payload.constData(), 1,
+                                         false);
+            }))
+            return -1;
+        return timer.nsecsElapsed() / 1000.0;
+    }
+
+private:
+    template<typename F>
+    bool waitFor(F send)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_answered = false;
+        lock.unlock();
+        if (send() != MOSQ_ERR_SUCCESS)
+            return false;
+        lock.lock();
+        return m_condition.wait_for(lock, std::chrono::seconds(5), [this] { return m_answered; });
+    }
+
+    mosquitto *m_mosq = nullptr;
+    std::mutex m_mutex;
+    std::condition_variable m_condition;
+    bool m_answered = false;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int calls = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
+    mosquitto_lib_init();
+
+    MosquittoBroker broker;
+    if (!broker.start()) {
+        std::fprintf(stderr, "broker did not start:\n%s\n", qPrintable(broker.log()));
+        return 1;
+    }
+    MqttPeer echo;
+    if (!echo.connectToBroker(broker.host(), broker.port(), QStringLiteral("bench-echo"))
+        || !echo.setResponder(QStringLiteral("bench/+/request/+"),
+                              [](const QString &, const QByteArray &payload) -> std::optional<QByteArray> {
+                                  return payload;
+                              })) {
+        std::fprintf(stderr, "echo peer failed\n");
+        return 1;
+    }
+
+    RawRequester raw;
+    if (!raw.start(broker.port())) {
+        std::fprintf(stderr, "raw requester failed\n");
+        return 1;
+    }
+
+    // Logging of every call would dominate what is measured.
+    qSetMessagePattern(QString());
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type >= QtWarningMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
+
+    manager::MqttClient client;
+    client.setHostname(broker.host());
+    client.setPort(broker.port());
+    client.setClientId(QStringLiteral("bench-ui"));
+    {
+        QEventLoop loop;
+        QObject::connect(&client, &manager::MqttClient::connected, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        client.connect();
+        loop.exec();
+    }
+
+    auto rpc = [&client](int i) {
+        QElapsedTimer timer;
+        timer.start();
+        double elapsed = -1;
+        bool settled = false;
+        QEventLoop loop;
+        client.executeRpc(QStringLiteral("bench/rpc"), QString::number(i), QJsonObject{ { "n", i } })
+            .done([&](const QJsonValue &) {
+                elapsed = timer.nsecsElapsed() / 1000.0;
+                settled = true;
+                loop.quit();
+            })
+            .fail([&](const QJsonValue &) {
+                settled = true;
+                loop.quit();
+            });
+        if (!settled)
+            loop.exec();
+        return elapsed;
+    };
+
+    // Warm-up of both paths, then the memory baseline.
+    for (int i = 0; i < 200; ++i) {
+        raw.call(i);
+        rpc(i);
+    }
+    QCoreApplication::processEvents();
+    const long rssBefore = residentKiB();
+
+    std::vector<double> rawUs, rpcUs;
+    rawUs.reserve(calls);
+    rpcUs.reserve(calls);
+    int failures = 0;
+    // Interleaved, so that both see the same machine load.
+    for (int i = 0; i < calls; ++i) {
+        const double r = raw.call(i);
+        const double c = rpc(i);
+        if (r < 0 || c < 0) {
+            ++failures;
+            continue;
+        }
+        rawUs.push_back(r);
+        rpcUs.push_back(c);
+    }
+    // Let the last calls' unsubscriptions be acknowledged and their objects
+    // deleted.
+    {
+        QEventLoop settle;
+        QTimer::singleShot(500, &settle, &QEventLoop::quit);
+        settle.exec();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    const long rssAfter = residentKiB();
+
+    auto *transport = client.findChild<manager::MqttTransport *>();
+    const int subscriptionsLeft = transport ? transport->findChildren<manager::MqttSubscription *>().size() : -1;
+    const int timersLeft = client.findChildren<QTimer *>().size() - 1; // less the connection timer
+
+    if (rawUs.empty()) {
+        std::fprintf(stderr, "no call succeeded\n");
+        return 1;
+    }
+    const Stats r = stats(rawUs);
+    const Stats c = stats(rpcUs);
+    std::printf("calls                 %d (failed %d)\n", calls, failures);
+    std::printf("raw round trip        median %8.1f us   p99 %8.1f us\n", r.median, r.p99);
+    std::printf("executeRpc            median %8.1f us   p99 %8.1f us\n", c.median, c.p99);
+    std::printf("executeRpc adds       median %8.1f us   p99 %8.1f us\n", c.median - r.median, c.p99 - r.p99);
+    std::printf("resident memory       before %ld KiB   after %ld KiB\n", rssBefore, rssAfter);
+    std::printf("left behind           %d subscriptions, %d timers\n", subscriptionsLeft, timersLeft);
+    return failures == 0 && subscriptionsLeft == 0 && timersLeft == 0 ? 0 : 1;
+}
