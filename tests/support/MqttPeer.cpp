@@ -46,6 +46,7 @@ bool MqttPeer::connectToBroker(const QString &host, quint16 port, const QString 
         m_connected = false;
         m_connackReceived = false;
         m_acknowledged.clear();
+        m_unawaited.clear();
         m_renewals.clear();
         m_subscriptions.clear();
     }
@@ -217,6 +218,8 @@ void MqttPeer::onAcknowledged(struct mosquitto *, void *userdata, int mid)
     auto *self = static_cast<MqttPeer *>(userdata);
     {
         QMutexLocker locker(&self->m_mutex);
+        if (self->m_unawaited.remove(mid))
+            return;
         self->m_acknowledged.insert(mid);
     }
     self->m_condition.wakeAll();
@@ -264,7 +267,15 @@ void MqttPeer::onMessage(struct mosquitto *mosq, void *userdata, const struct mo
         return;
     const QString responseTopic = received.topic.left(requestAt) + QLatin1String("/response/")
         + received.topic.mid(requestAt + int(qstrlen("/request/")));
-    mosquitto_publish(mosq, nullptr, responseTopic.toUtf8().constData(), answer->size(), answer->constData(), 1, false);
+    int mid = 0;
+    if (mosquitto_publish(mosq, &mid, responseTopic.toUtf8().constData(), answer->size(), answer->constData(), 1,
+                          false)
+        == MOSQ_ERR_SUCCESS) {
+        // Nobody waits for an answer's PUBACK; it must not pile up. The ack
+        // is handled on this same network thread, after this returns.
+        QMutexLocker locker(&self->m_mutex);
+        self->m_unawaited.insert(mid);
+    }
 }
 
 bool MqttPeer::matches(const QString &filter, const QString &topic)

@@ -91,6 +91,7 @@ private:
     bool m_connected = false;
     bool m_connackReceived = false;
     QSet<int> m_acknowledged;
+    QSet<int> m_unawaited; // responders' own publishes
     QSet<int> m_renewals; // subscriptions renewed after a reconnect, not yet acknowledged
     QVector<QPair<QString, int>> m_subscriptions;
     QVector<QPair<QString, Responder>> m_responders;
