@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+namespace manager {
+
+// The receive side every service client shares: keep only topics under the
+// client's base, parse the payload as a JSON object (logging the client's own
+// error line when it does not parse), and hand the object to the handler of
+// the exact topic. Where clients differ (what an empty payload means, what
+// the error line says) is a parameter.
+class ServiceDispatcher
+{
+public:
+    using Handler = std::function<void(const QJsonObject &object, const QString &topic)>;
+    // The text of the critical line for a payload that does not parse.
+    using ParseErrorText =
+        std::function<QString(const QString &topic, const QByteArray &payload, const QJsonParseError &error)>;
+
+    enum EmptyPayload {
+        EmptyIsObject,    // an empty payload reads as {}
+        EmptyIsParseError // an empty payload is logged and dropped like bad JSON
+    };
+
+    // "Failed to parse JSON message: " and the parser's error text.
+    static QString parserErrorText(const QString &topic, const QByteArray &payload, const QJsonParseError &error);
+    // "Failed to parse JSON message: " and the payload as it came.
+    static QString rawPayloadText(const QString &topic, const QByteArray &payload, const QJsonParseError &error);
+
+    // tag is the client's log tag ("[Board] "); it may be empty.
+    ServiceDispatcher(const QString &tag, const QString &base, EmptyPayload empty = EmptyIsObject,
+                      const ParseErrorText &parseErrorText = parserErrorText);
+
+    QString base() const { return m_base; }
+
+    // Handlers are tried in the order they were added; the first whose topic
+    // (base + suffix) equals the message's topic gets it.
+    void addHandler(const QString &suffix, const Handler &handler);
+
+    // Returns true when a handler took the message.
+    bool dispatch(const QByteArray &payload, const QString &topic) const;
+
+private:
+    QString m_tag;
+    QString m_base;
+    EmptyPayload m_empty;
+    ParseErrorText m_parseErrorText;
+    QList<QPair<QString, Handler>> m_handlers;
+};
+
+// Stores value in member and returns true when it differs from what was there,
+// the one rule behind every change signal of the service clients.
+template<typename T>
+bool assignIfChanged(T &member, const T &value)
+{
+    if (member == value)
+        return false;
+    member = value;
+    return true;
+}
+
+} // namespace manager
