@@ -274,19 +274,24 @@ QDeferred<QJsonValue> MqttClient::waitTopic(const QString &topic, int msec)
     timer->setInterval(msec);
     // Settles the call once: a late or second answer is dropped.
     auto finished = std::make_shared<std::atomic_bool>(false);
+    // The subscription may be shared with a service client that stays
+    // subscribed, so this call's handler must let go of it by itself.
+    auto messageConnection = std::make_shared<QMetaObject::Connection>();
     QPointer<MqttTransport> transport = client;
+    auto release = [timer, transport, topic, messageConnection]() {
+        QObject::disconnect(*messageConnection);
+        if (timer) {
+            timer->stop();
+            timer->deleteLater();
+        }
+        if (transport)
+            transport->unsubscribe(topic);
+    };
 
-    QObject::connect(
+    *messageConnection = QObject::connect(
         subscription, &MqttSubscription::messageReceived, subscription,
-        [deferred, timer, finished, transport, topic](const QByteArray &message, const QString &) mutable {
-            if (timer) {
-                timer->stop();
-                timer->deleteLater();
-            }
-            // The call's own filter, so a wildcard wait does not leave its
-            // subscription behind.
-            if (transport)
-                transport->unsubscribe(topic);
+        [deferred, finished, release](const QByteArray &message, const QString &) mutable {
+            release();
             if (finished->exchange(true))
                 return;
             QJsonParseError parseError;
@@ -299,19 +304,13 @@ QDeferred<QJsonValue> MqttClient::waitTopic(const QString &topic, int msec)
         },
         Qt::DirectConnection);
 
-    QObject::connect(timer, &QTimer::timeout, timer, [deferred, timer, finished, transport, topic]() mutable {
-        timer->deleteLater();
-        if (transport)
-            transport->unsubscribe(topic);
+    QObject::connect(timer, &QTimer::timeout, timer, [deferred, finished, release]() mutable {
+        release();
         if (!finished->exchange(true))
             deferred.reject(QJsonValue(QStringLiteral("Timeout")));
     });
 
-    QObject::connect(subscription, &MqttSubscription::stateChanged, subscription,
-                     [subscription](MqttSubscription::SubscriptionState state) {
-                         if (state == MqttSubscription::Unsubscribed)
-                             subscription->deleteLater();
-                     });
+    // Once unsubscribed the transport deletes the subscription itself.
 
     timer->start();
     return deferred;

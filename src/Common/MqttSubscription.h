@@ -47,6 +47,9 @@ private:
     quint8 m_qos = 0;
     SubscriptionState m_state = Unsubscribed;
     QPointer<MqttTransport> m_transport;
+    // How many MqttTransport::subscribe() calls share this filter; the
+    // broker is only told to unsubscribe when the last of them lets go.
+    int m_users = 1;
 };
 
 } // namespace manager

@@ -185,8 +185,10 @@ MqttSubscription *MqttTransport::subscribe(const QString &filter, quint8 qos)
     const QByteArray filterUtf8 = filter.toUtf8();
     if (filterUtf8.isEmpty() || mosquitto_sub_topic_check(filterUtf8.constData()) != MOSQ_ERR_SUCCESS)
         return nullptr;
-    if (MqttSubscription *existing = liveSubscription(filter))
+    if (MqttSubscription *existing = liveSubscription(filter)) {
+        ++existing->m_users;
         return existing;
+    }
 
     auto *subscription = new MqttSubscription(filter, qos, this);
     subscription->m_state = MqttSubscription::SubscriptionPending;
@@ -205,8 +207,16 @@ MqttSubscription *MqttTransport::subscribe(const QString &filter, quint8 qos)
 
 void MqttTransport::unsubscribe(const QString &filter)
 {
-    if (MqttSubscription *subscription = liveSubscription(filter))
-        unsubscribeSubscription(subscription);
+    MqttSubscription *subscription = liveSubscription(filter);
+    if (!subscription)
+        return;
+    // A one-off wait on a topic that a service client also listens to must
+    // not take the client's subscription away.
+    if (subscription->m_users > 1) {
+        --subscription->m_users;
+        return;
+    }
+    unsubscribeSubscription(subscription);
 }
 
 qint32 MqttTransport::publish(const QString &topic, const QByteArray &payload, quint8 qos, bool retain)

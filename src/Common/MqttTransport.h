@@ -92,8 +92,10 @@ public:
     void closeTransport();
 
     // nullptr unless Connected, or for an invalid filter or QoS. A filter that
-    // already has a pending or active subscription returns that one.
+    // already has a pending or active subscription returns that one, which
+    // then counts one more user.
     MqttSubscription *subscribe(const QString &filter, quint8 qos = 0);
+    // Lets go of one use of the filter; the broker is told when none is left.
     void unsubscribe(const QString &filter);
     // The message id (> 0), or -1 unless Connected or if refused.
     qint32 publish(const QString &topic, const QByteArray &payload, quint8 qos = 0, bool retain = false);

@@ -412,6 +412,21 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(waited->resolved, 1);
         QCOMPARE(waited->value.toObject().value("card").toString(), QStringLiteral("04A1"));
+
+        // A wait on a topic that is also subscribed for good leaves that
+        // subscription in place, however often it is repeated.
+        QSignalSpy received(client.get(), &MqttClient::received);
+        client->subscribe("event/card/removed", 0);
+        for (int round = 0; round < 3; ++round) {
+            auto removed = observe(client->waitTopic("event/card/removed", 10000));
+            QTRY_VERIFY_WITH_TIMEOUT((m_peer.publish("event/card/removed", "{}"), settled(removed)), 10000);
+            QCOMPARE(removed->resolved, 1);
+        }
+        QTest::qWait(300);
+        received.clear();
+        QVERIFY(m_peer.publish("event/card/removed", "{\"later\":true}"));
+        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 10000);
+        QCOMPARE(received.last().at(0).toByteArray(), QByteArray("{\"later\":true}"));
     }
 };
 
