@@ -29,9 +29,15 @@ void ServiceDispatcher::addHandler(const QString &suffix, const Handler &handler
     m_handlers.append(qMakePair(m_base + suffix, handler));
 }
 
+void ServiceDispatcher::addAbsoluteHandler(const QString &topic, const Handler &handler)
+{
+    m_handlers.append(qMakePair(topic, handler));
+    m_absoluteTopics.append(topic);
+}
+
 bool ServiceDispatcher::dispatch(const QByteArray &payload, const QString &topic) const
 {
-    if (!topic.contains(m_base))
+    if (!topic.contains(m_base) && !m_absoluteTopics.contains(topic))
         return false;
 
     const bool readAsEmptyObject = payload.isEmpty() && m_empty == EmptyIsObject;

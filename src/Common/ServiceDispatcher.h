@@ -5,6 +5,7 @@
 #include <QJsonParseError>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -42,6 +43,9 @@ public:
     // Handlers are tried in the order they were added; the first whose topic
     // (base + suffix) equals the message's topic gets it.
     void addHandler(const QString &suffix, const Handler &handler);
+    // A handler for a topic outside the base (another service's topic the
+    // client listens to); such a topic passes the base filter too.
+    void addAbsoluteHandler(const QString &topic, const Handler &handler);
 
     // Returns true when a handler took the message.
     bool dispatch(const QByteArray &payload, const QString &topic) const;
@@ -52,6 +56,7 @@ private:
     EmptyPayload m_empty;
     ParseErrorText m_parseErrorText;
     QList<QPair<QString, Handler>> m_handlers;
+    QStringList m_absoluteTopics;
 };
 
 // Stores value in member and returns true when it differs from what was there,

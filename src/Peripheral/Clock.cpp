@@ -1,0 +1,189 @@
+#include "Clock.h"
+
+#include "MqttClient.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace manager {
+
+namespace {
+
+// How long one timedatectl run may hold up the user interface.
+constexpr int kCommandLimitMsec = 1000;
+
+const QString kStatusRoute = QStringLiteral("/status");
+const QString kConfigRoute = QStringLiteral("/config");
+
+} // namespace
+
+Clock::Clock(MqttClient &mqtt, const QString &base, QObject *parent)
+    : QObject(parent)
+    , m_mqtt(mqtt)
+    , m_base(base + QStringLiteral("/clock/ntp"))
+    , m_timezones(readTimezones())
+    , m_dispatcher(QString(), m_base, ServiceDispatcher::EmptyIsParseError, ServiceDispatcher::rawPayloadText)
+{
+    m_dispatcher.addHandler(kStatusRoute, [this](const QJsonObject &object, const QString &topic) {
+        onStatusReceived(object, topic);
+    });
+    m_dispatcher.addHandler(kConfigRoute, [this](const QJsonObject &object, const QString &topic) {
+        onConfigReceived(object, topic);
+    });
+
+    connect(&m_mqtt, &MqttClient::connected, this, &Clock::refresh);
+    connect(&m_mqtt, &MqttClient::received, this, [this](const QByteArray &payload, const QByteArray &topic) {
+        onMqttReceived(payload, QString::fromUtf8(topic));
+    });
+    m_mqtt.subscribe(m_base + QStringLiteral("/status"), 0);
+    m_mqtt.subscribe(m_base + QStringLiteral("/config"), 0);
+}
+
+QByteArray Clock::timedatectl(const QStringList &arguments)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+
+    // Program and arguments go separately to the system: no shell parses
+    // them, and the program is found through PATH.
+    QProcess process;
+    process.setProgram(QStringLiteral("timedatectl"));
+    process.setArguments(arguments);
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(kCommandLimitMsec)) {
+        qWarning().noquote().nospace() << "WARN: timedatectl did not start : " << process.errorString();
+        return {};
+    }
+    const int remaining = qMax(0, kCommandLimitMsec - int(elapsed.elapsed()));
+    if (!process.waitForFinished(remaining)) {
+        // Abandoned with whatever it wrote so far.
+        qWarning().noquote().nospace() << "WARN: timedatectl did not finish within " << kCommandLimitMsec
+                                       << " msec(s)";
+        const QByteArray output = process.readAllStandardOutput();
+        process.kill();
+        process.waitForFinished(kCommandLimitMsec);
+        return output;
+    }
+    return process.readAllStandardOutput();
+}
+
+QStringList Clock::readTimezones()
+{
+    const QByteArray output = timedatectl({ QStringLiteral("--no-pager"), QStringLiteral("list-timezones") });
+    return QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+}
+
+QStringList Clock::timezones() const
+{
+    return m_timezones;
+}
+
+QString Clock::timezone() const
+{
+    static const QRegularExpression pattern(QStringLiteral("Time zone:\\s(.+)\\s\\("));
+    const QString output = QString::fromUtf8(timedatectl({ QStringLiteral("status") }));
+    const QRegularExpressionMatch match = pattern.match(output);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+void Clock::setTimezone(const QString &timezone)
+{
+    if (this->timezone() == timezone)
+        return;
+    // "--" ends the options: a zone name beginning with a dash stays a zone
+    // name and cannot pass as an option (such as another host to act on).
+    timedatectl({ QStringLiteral("set-timezone"), QStringLiteral("--"), timezone });
+    emit timezoneChanged();
+}
+
+QString Clock::ntpServer() const
+{
+    return m_ntpServer;
+}
+
+bool Clock::ntpEnabled() const
+{
+    return m_ntpEnabled;
+}
+
+bool Clock::ntpSynced() const
+{
+    return m_ntpSynced;
+}
+
+void Clock::publishConfig(bool enabled, const QString &server)
+{
+    QJsonObject object;
+    object.insert(QStringLiteral("enabled"), enabled);
+    object.insert(QStringLiteral("server"), server);
+    m_mqtt.publish(QJsonDocument(object).toJson(QJsonDocument::Indented), m_base + QStringLiteral("/config/set"), 0,
+                   false);
+}
+
+void Clock::setNtpServer(const QString &server)
+{
+    if (server == m_ntpServer)
+        return;
+    qInfo().noquote().nospace() << "Setting NTP server : " << server;
+    publishConfig(m_ntpEnabled, server);
+}
+
+void Clock::setNtpEnabled(bool enabled)
+{
+    if (enabled == m_ntpEnabled)
+        return;
+    qInfo().noquote().nospace() << "Setting NTP : " << (enabled ? "enabled" : "disabled");
+    publishConfig(enabled, m_ntpServer);
+}
+
+void Clock::ntpSync()
+{
+    qInfo().noquote().nospace() << "Requesting NTP sync";
+    m_ntpSynced = false;
+    emit ntpSyncedChanged();
+    m_mqtt.publish(QByteArray(), m_base + QStringLiteral("/sync"), 0, false);
+}
+
+void Clock::refresh()
+{
+    qInfo().noquote().nospace() << "Refreshing Clock status and config";
+    m_mqtt.publish(QByteArray(), m_base + QStringLiteral("/status/get"), 0, false);
+    m_mqtt.publish(QByteArray(), m_base + QStringLiteral("/config/get"), 0, false);
+}
+
+void Clock::onMqttReceived(const QByteArray &payload, const QString &topic)
+{
+    if (!topic.contains(m_base))
+        return;
+    // The time service's topics are told apart by what they contain, not by
+    // exact name: route them onto the dispatcher's two handlers. Any other
+    // topic under the base is still parsed (and a bad payload logged), then
+    // dropped.
+    QString route = topic;
+    if (topic.contains(QLatin1String("/ntp/status")))
+        route = m_base + kStatusRoute;
+    else if (topic.contains(QLatin1String("/ntp/config")))
+        route = m_base + kConfigRoute;
+    m_dispatcher.dispatch(payload, route);
+}
+
+void Clock::onStatusReceived(const QJsonObject &object, const QString &)
+{
+    if (assignIfChanged(m_ntpEnabled, object.value(QStringLiteral("enabled")).toBool()))
+        emit ntpEnabledChanged();
+    if (assignIfChanged(m_ntpSynced, object.value(QStringLiteral("synced")).toBool()))
+        emit ntpSyncedChanged();
+}
+
+void Clock::onConfigReceived(const QJsonObject &object, const QString &)
+{
+    if (assignIfChanged(m_ntpEnabled, object.value(QStringLiteral("enabled")).toBool()))
+        emit ntpEnabledChanged();
+    if (assignIfChanged(m_ntpServer, object.value(QStringLiteral("server")).toString()))
+        emit ntpServerChanged();
+}
+
+} // namespace manager

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "ServiceDispatcher.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace manager {
+
+class MqttClient;
+
+// Time zone and network time for the clock settings screen. The time zone is
+// read and set on the local system with timedatectl; network time (server,
+// enabled, synchronised) belongs to the device service.
+class Clock : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QStringList timezones READ timezones NOTIFY timezonesChanged)
+    Q_PROPERTY(QString timezone READ timezone WRITE setTimezone NOTIFY timezoneChanged)
+    Q_PROPERTY(QString ntpServer READ ntpServer WRITE setNtpServer NOTIFY ntpServerChanged)
+    Q_PROPERTY(bool ntpEnabled READ ntpEnabled WRITE setNtpEnabled NOTIFY ntpEnabledChanged)
+    Q_PROPERTY(bool ntpSynced READ ntpSynced NOTIFY ntpSyncedChanged)
+
+public:
+    // base is the device service's base; network time lives under
+    // base + "/clock/ntp".
+    Clock(MqttClient &mqtt, const QString &base, QObject *parent = nullptr);
+
+    QStringList timezones() const;
+    // Asks the system on every read.
+    QString timezone() const;
+    QString ntpServer() const;
+    bool ntpEnabled() const;
+    bool ntpSynced() const;
+
+    void setTimezone(const QString &timezone);
+    void setNtpServer(const QString &server);
+    void setNtpEnabled(bool enabled);
+
+signals:
+    void timezonesChanged();
+    void timezoneChanged();
+    void ntpServerChanged();
+    void ntpEnabledChanged();
+    void ntpSyncedChanged();
+
+public slots:
+    void ntpSync();
+    void refresh();
+
+private slots:
+    void onMqttReceived(const QByteArray &payload, const QString &topic);
+
+private:
+    // Runs timedatectl with arguments (no shell involved) and returns what it
+    // wrote to standard output within the time limit.
+    static QByteArray timedatectl(const QStringList &arguments);
+    static QStringList readTimezones();
+
+    void publishConfig(bool enabled, const QString &server);
+    void onStatusReceived(const QJsonObject &object, const QString &topic);
+    void onConfigReceived(const QJsonObject &object, const QString &topic);
+
+    MqttClient &m_mqtt;
+    QString m_base;
+    QStringList m_timezones;
+    QString m_ntpServer;
+    bool m_ntpEnabled = false;
+    bool m_ntpSynced = false;
+    ServiceDispatcher m_dispatcher;
+};
+
+} // namespace manager
