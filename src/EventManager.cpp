@@ -1,0 +1,213 @@
+#include "EventManager.h"
+
+#include "Config.h"
+#include "Event.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QSettings>
+
+#include <algorithm>
+
+namespace {
+
+const QString ArrayName = QStringLiteral("events");
+const QString CategoryKey = QStringLiteral("category");
+const QString NameKey = QStringLiteral("name");
+const QString DescKey = QStringLiteral("desc");
+const QString TimestampKey = QStringLiteral("timestamp");
+
+QDateTime timestampOf(const QObject *object)
+{
+    return static_cast<const Event *>(object)->timestamp();
+}
+
+} // namespace
+
+EventManager::EventManager(Config &config, QObject *parent)
+    : EventManager(config, defaultFileName(), parent)
+{
+}
+
+EventManager::EventManager(Config &config, const QString &fileName, QObject *parent)
+    : QObject(parent)
+    , m_config(config)
+    , m_fileName(fileName)
+{
+    qRegisterMetaType<QList<QObject *>>();
+    load();
+    clear(QDateTime::currentDateTime().addDays(-MaxAgeDays));
+}
+
+QString EventManager::defaultFileName()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/events.ini");
+}
+
+QVariant EventManager::data() const
+{
+    return QVariant::fromValue(m_visible);
+}
+
+QString EventManager::fileName() const
+{
+    return m_fileName;
+}
+
+void EventManager::load()
+{
+    QSettings settings(m_fileName, QSettings::IniFormat);
+    // A damaged file still yields the entries QSettings could parse; the next
+    // save writes them back in clean form.
+    if (settings.status() != QSettings::NoError)
+        qWarning().noquote().nospace() << "[EventManager] WARN: Cannot read the event log file " << m_fileName;
+
+    const int size = qMax(settings.beginReadArray(ArrayName), 0);
+    const int first = qMax(size - MaxLoaded, 0);
+    qInfo().noquote().nospace() << QStringLiteral("[EventManager] Loading saved events : from=%1 to=%2").arg(first).arg(size);
+    for (int i = first; i < size; ++i) {
+        settings.setArrayIndex(i);
+        m_data.append(new Event(settings.value(CategoryKey).toString(), settings.value(NameKey).toString(),
+                                settings.value(DescKey).toString(), settings.value(TimestampKey).toDateTime(), this));
+    }
+    settings.endArray();
+}
+
+void EventManager::save()
+{
+    QSettings settings(m_fileName, QSettings::IniFormat);
+    settings.clear();
+    settings.beginWriteArray(ArrayName, m_data.size());
+    for (int i = 0; i < m_data.size(); ++i) {
+        const auto *event = static_cast<const Event *>(m_data.at(i));
+        settings.setArrayIndex(i);
+        settings.setValue(CategoryKey, event->category());
+        settings.setValue(NameKey, event->name());
+        settings.setValue(DescKey, event->description());
+        settings.setValue(TimestampKey, event->timestamp());
+    }
+    settings.endArray();
+    settings.sync();
+    // A format error only concerns the old file, which this write replaced.
+    if (settings.status() == QSettings::AccessError)
+        qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write the event log file " << m_fileName;
+}
+
+void EventManager::update()
+{
+    m_visible.clear();
+    for (QObject *object : qAsConst(m_data)) {
+        const auto *event = static_cast<const Event *>(object);
+        const QDateTime timestamp = event->timestamp();
+        if (m_filterFrom.isValid() && timestamp < m_filterFrom)
+            continue;
+        if (m_filterTo.isValid() && timestamp > m_filterTo)
+            continue;
+        if (!m_filterName.isEmpty() && !event->name().contains(m_filterName, Qt::CaseInsensitive))
+            continue;
+        m_visible.append(object);
+    }
+    std::sort(m_visible.begin(), m_visible.end(),
+              [](const QObject *a, const QObject *b) { return timestampOf(a) > timestampOf(b); });
+    emit dataChanged();
+}
+
+void EventManager::push(Event *event)
+{
+    if (!event || m_data.contains(event)) {
+        qWarning().noquote().nospace() << "[EventManager] WARN: Ignoring an empty or already logged event";
+        return;
+    }
+    event->setParent(this);
+    if (m_data.size() > MaxHeld)
+        m_data.takeFirst()->deleteLater();
+    m_data.append(event);
+    save();
+    update();
+}
+
+void EventManager::clear(const QDateTime &before)
+{
+    int count = 0;
+    for (auto it = m_data.begin(); it != m_data.end();) {
+        // An entry without a usable time (a damaged file) counts as the oldest.
+        const QDateTime timestamp = timestampOf(*it);
+        if (!timestamp.isValid() || timestamp <= before) {
+            (*it)->deleteLater();
+            it = m_data.erase(it);
+            ++count;
+        } else {
+            ++it;
+        }
+    }
+    qInfo().noquote().nospace() << QStringLiteral("[EventManager] Deleted %1 event(s) older than %2")
+                                       .arg(count)
+                                       .arg(before.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    if (count > 0)
+        save();
+    update();
+}
+
+void EventManager::clear()
+{
+    for (QObject *object : qAsConst(m_data))
+        object->deleteLater();
+    m_data.clear();
+    save();
+    update();
+}
+
+void EventManager::applyFilter(const QString &name)
+{
+    qInfo().noquote().nospace() << "[EventManager] Filtering : name=" << name;
+    m_filterName = name;
+    update();
+}
+
+void EventManager::applyFilter(int severity)
+{
+    // Events carry no severity yet: the value is kept, the view shows everything.
+    qInfo().noquote().nospace() << "[EventManager] Filtering : severity=" << severity;
+    m_filterSeverity = severity;
+    update();
+}
+
+void EventManager::applyFilter(const QDateTime &from, const QDateTime &to)
+{
+    qInfo().noquote().nospace() << "[EventManager] Filtering : from=" << from.toString(Qt::TextDate)
+                                << " to=" << to.toString(Qt::TextDate);
+    m_filterFrom = from;
+    m_filterTo = to;
+    update();
+}
+
+void EventManager::applyFilter(const QDateTime &from)
+{
+    applyFilter(from, QDateTime::currentDateTime());
+}
+
+void EventManager::applyFilterPeriod(const QString &period)
+{
+    qInfo().noquote().nospace() << "[EventManager] Filtering (period) : " << period;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate today = now.date();
+    // The last millisecond of the day, so that nothing falls between two days.
+    const QTime endOfDay(23, 59, 59, 999);
+
+    if (period == QLatin1String("Last hour"))
+        applyFilter(now.addSecs(-3600), now);
+    else if (period == QLatin1String("Last 2 hours"))
+        applyFilter(now.addSecs(-7200), now);
+    else if (period == QLatin1String("Last 5 hours"))
+        applyFilter(now.addSecs(-18000), now);
+    else if (period == QLatin1String("Today"))
+        applyFilter(QDateTime(today, QTime(0, 0)), QDateTime(today, endOfDay));
+    else if (period == QLatin1String("Yesterday"))
+        applyFilter(QDateTime(today.addDays(-1), QTime(0, 0)), QDateTime(today.addDays(-1), endOfDay));
+    else if (period == QLatin1String("Last week"))
+        applyFilter(QDateTime(today.addDays(-7), QTime(0, 0)), now);
+    else if (period == QLatin1String("Last month"))
+        applyFilter(QDateTime(today.addMonths(-1), QTime(0, 0)), now);
+    else
+        applyFilter(QDateTime(), QDateTime());
+}

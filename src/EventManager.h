@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+class Config;
+class Event;
+
+// The persistent event log: a bounded list of events kept in an INI file,
+// with a filtered, newest-first view for QML.
+class EventManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QVariant data READ data NOTIFY dataChanged)
+
+public:
+    static constexpr int MaxLoaded = 1000;
+    // A push into a list longer than this drops the oldest first (1001 at most).
+    static constexpr int MaxHeld = 1000;
+    static constexpr int MaxAgeDays = 30;
+
+    // The log file is "events.ini" next to the executable.
+    explicit EventManager(Config &config, QObject *parent = nullptr);
+    EventManager(Config &config, const QString &fileName, QObject *parent = nullptr);
+
+    QVariant data() const;
+    QString fileName() const;
+
+    void load();
+    void save();
+    void update();
+
+signals:
+    void dataChanged();
+
+public slots:
+    void push(Event *event);
+    void clear(const QDateTime &before);
+    void clear();
+    void applyFilter(const QString &name);
+    void applyFilter(int severity);
+    void applyFilter(const QDateTime &from, const QDateTime &to);
+    void applyFilter(const QDateTime &from);
+    void applyFilterPeriod(const QString &period);
+
+private:
+    static QString defaultFileName();
+
+    Config &m_config;
+    QList<QObject *> m_data;
+    QList<QObject *> m_visible;
+    int m_filterSeverity = 0;
+    QString m_filterName;
+    QDateTime m_filterFrom;
+    QDateTime m_filterTo;
+    QString m_fileName;
+};
