@@ -1,8 +1,7 @@
 #include "Barcode.h"
 #include "LogRecorder.h"
-#include "MosquittoBroker.h"
 #include "MqttClient.h"
-#include "MqttPeer.h"
+#include "ServiceTestBed.h"
 
 #include <QtTest>
 
@@ -29,8 +28,8 @@ private:
         QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 10000);
     }
 
-    MosquittoBroker m_broker;
-    MqttPeer m_peer;
+    ServiceTestBed m_bed;
+    MqttPeer &m_peer = m_bed.peer();
     std::unique_ptr<MqttClient> m_mqtt;
     std::unique_ptr<BarcodeManager> m_barcode;
     std::unique_ptr<LogRecorder> m_log;
@@ -38,26 +37,16 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
-        QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), "barcode-service"));
-        QVERIFY(m_peer.subscribe(Base + "/#", 1));
+        QVERIFY2(m_bed.start("barcode-service", Base), qPrintable(m_bed.broker().log()));
     }
 
     void init()
     {
         m_log = std::make_unique<LogRecorder>();
-        m_mqtt = std::make_unique<MqttClient>();
-        m_mqtt->setHostname(m_broker.host());
-        m_mqtt->setPort(m_broker.port());
-        m_mqtt->setClientId("barcode-client");
+        m_mqtt = m_bed.makeClient("barcode-client");
         m_barcode = std::make_unique<BarcodeManager>(*m_mqtt, Base);
-        QSignalSpy connected(m_mqtt.get(), &MqttClient::connected);
-        m_mqtt->connect();
-        QVERIFY(connected.wait(10000));
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QTRY_VERIFY_WITH_TIMEOUT((m_peer.publish(Base + "/probe", "{}"), !received.isEmpty()), 10000);
-        QTest::qWait(50);
-        m_peer.clear();
+        QVERIFY(m_bed.connectClient(*m_mqtt));
+        QVERIFY(m_bed.waitUntilLive(*m_mqtt, Base + "/probe", "{}"));
         m_log->clear();
     }
 

@@ -1,8 +1,7 @@
 #include "Board.h"
 #include "LogRecorder.h"
-#include "MosquittoBroker.h"
 #include "MqttClient.h"
-#include "MqttPeer.h"
+#include "ServiceTestBed.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -69,8 +68,8 @@ private:
 
     QTimer *monitorTimer() const { return m_board->findChild<QTimer *>("monitorTimer"); }
 
-    MosquittoBroker m_broker;
-    MqttPeer m_peer;
+    ServiceTestBed m_bed;
+    MqttPeer &m_peer = m_bed.peer();
     std::unique_ptr<MqttClient> m_mqtt;
     std::unique_ptr<Board> m_board;
     std::unique_ptr<LogRecorder> m_log;
@@ -78,28 +77,16 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
-        QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), "board-service"));
-        QVERIFY(m_peer.subscribe(Base + "/#", 1));
+        QVERIFY2(m_bed.start("board-service", Base), qPrintable(m_bed.broker().log()));
     }
 
     void init()
     {
         m_log = std::make_unique<LogRecorder>();
-        m_mqtt = std::make_unique<MqttClient>();
-        m_mqtt->setHostname(m_broker.host());
-        m_mqtt->setPort(m_broker.port());
-        m_mqtt->setClientId("board-client");
+        m_mqtt = m_bed.makeClient("board-client");
         m_board = std::make_unique<Board>(*m_mqtt, Base);
-        QSignalSpy connected(m_mqtt.get(), &MqttClient::connected);
-        m_mqtt->connect();
-        QVERIFY(connected.wait(10000));
-        // Subscriptions are live once a message on the last one comes through;
-        // the probe does not parse, so it changes nothing.
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QTRY_VERIFY_WITH_TIMEOUT((m_peer.publish(Base + "/event", "probe"), !received.isEmpty()), 10000);
-        QTest::qWait(50);
-        m_peer.clear();
+        QVERIFY(m_bed.connectClient(*m_mqtt));
+        QVERIFY(m_bed.waitUntilLive(*m_mqtt, Base + "/event", "probe"));
         m_log->clear();
     }
 
@@ -114,9 +101,7 @@ private slots:
     {
         LogRecorder log;
         MqttClient mqtt;
-        mqtt.setHostname(m_broker.host());
-        mqtt.setPort(m_broker.port());
-        mqtt.setClientId("board-client-2");
+        m_bed.configure(mqtt, "board-client-2");
         Board board(mqtt, Base);
         QCOMPARE(log.matching("[Board] Subscribing to topics").size(), 1);
         QCOMPARE(board.status(), QString());

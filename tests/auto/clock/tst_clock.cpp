@@ -1,8 +1,7 @@
 #include "Clock.h"
 #include "LogRecorder.h"
-#include "MosquittoBroker.h"
 #include "MqttClient.h"
-#include "MqttPeer.h"
+#include "ServiceTestBed.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -95,8 +94,8 @@ private:
 
     QTemporaryDir m_dir;
     QByteArray m_path;
-    MosquittoBroker m_broker;
-    MqttPeer m_peer;
+    ServiceTestBed m_bed;
+    MqttPeer &m_peer = m_bed.peer();
     std::unique_ptr<MqttClient> m_mqtt;
     std::unique_ptr<Clock> m_clock;
     std::unique_ptr<LogRecorder> m_log;
@@ -113,9 +112,7 @@ private slots:
         m_path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_path);
 
-        QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
-        QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), "device-service"));
-        QVERIFY(m_peer.subscribe(DeviceBase + "/#", 1));
+        QVERIFY2(m_bed.start("device-service", DeviceBase), qPrintable(m_bed.broker().log()));
     }
 
     void cleanupTestCase() { qputenv("PATH", m_path); }
@@ -125,18 +122,10 @@ private slots:
         setSystemZone("Europe/Berlin");
         forgetCalls();
         m_log = std::make_unique<LogRecorder>();
-        m_mqtt = std::make_unique<MqttClient>();
-        m_mqtt->setHostname(m_broker.host());
-        m_mqtt->setPort(m_broker.port());
-        m_mqtt->setClientId("clock-client");
+        m_mqtt = m_bed.makeClient("clock-client");
         m_clock = std::make_unique<Clock>(*m_mqtt, DeviceBase);
-        QSignalSpy connected(m_mqtt.get(), &MqttClient::connected);
-        m_mqtt->connect();
-        QVERIFY(connected.wait(10000));
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QTRY_VERIFY_WITH_TIMEOUT((m_peer.publish(Base + "/config", "probe"), !received.isEmpty()), 10000);
-        QTest::qWait(50);
-        m_peer.clear();
+        QVERIFY(m_bed.connectClient(*m_mqtt));
+        QVERIFY(m_bed.waitUntilLive(*m_mqtt, Base + "/config", "probe"));
         m_log->clear();
     }
 
@@ -210,9 +199,7 @@ private slots:
     {
         LogRecorder log;
         MqttClient mqtt;
-        mqtt.setHostname(m_broker.host());
-        mqtt.setPort(m_broker.port());
-        mqtt.setClientId("clock-client-2");
+        m_bed.configure(mqtt, "clock-client-2");
         Clock clock(mqtt, DeviceBase);
         mqtt.connect();
         for (const QString suffix : { "/status/get", "/config/get" }) {

@@ -1,8 +1,7 @@
 #include "Inspector.h"
 #include "LogRecorder.h"
-#include "MosquittoBroker.h"
 #include "MqttClient.h"
-#include "MqttPeer.h"
+#include "ServiceTestBed.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -50,8 +49,8 @@ private:
 
     QTimer *timer(const char *name) const { return m_inspector->findChild<QTimer *>(name); }
 
-    MosquittoBroker m_broker;
-    MqttPeer m_peer;
+    ServiceTestBed m_bed;
+    MqttPeer &m_peer = m_bed.peer();
     std::unique_ptr<MqttClient> m_mqtt;
     std::unique_ptr<Inspector> m_inspector;
     std::unique_ptr<LogRecorder> m_log;
@@ -59,27 +58,16 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
-        QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), "inspector-service"));
-        QVERIFY(m_peer.subscribe(Base + "/#", 1));
+        QVERIFY2(m_bed.start("inspector-service", Base), qPrintable(m_bed.broker().log()));
     }
 
     void init()
     {
         m_log = std::make_unique<LogRecorder>();
-        m_mqtt = std::make_unique<MqttClient>();
-        m_mqtt->setHostname(m_broker.host());
-        m_mqtt->setPort(m_broker.port());
-        m_mqtt->setClientId("inspector-client");
+        m_mqtt = m_bed.makeClient("inspector-client");
         m_inspector = std::make_unique<Inspector>(*m_mqtt, Base);
-        QSignalSpy connected(m_mqtt.get(), &MqttClient::connected);
-        m_mqtt->connect();
-        QVERIFY(connected.wait(10000));
-        // Live once the last subscription delivers; the probe has no effect.
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QTRY_VERIFY_WITH_TIMEOUT((m_peer.publish(Base + "/stats/disk", "{}"), !received.isEmpty()), 10000);
-        QTest::qWait(50);
-        m_peer.clear();
+        QVERIFY(m_bed.connectClient(*m_mqtt));
+        QVERIFY(m_bed.waitUntilLive(*m_mqtt, Base + "/stats/disk", "{}"));
         m_log->clear();
     }
 

@@ -1,10 +1,9 @@
 #include "Ethernet.h"
 #include "IPv4.h"
 #include "LogRecorder.h"
-#include "MosquittoBroker.h"
 #include "MqttClient.h"
-#include "MqttPeer.h"
 #include "Network.h"
+#include "ServiceTestBed.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -61,8 +60,8 @@ private:
 
     Ethernet *ethernet() const { return m_network->ethernet(); }
 
-    MosquittoBroker m_broker;
-    MqttPeer m_peer;
+    ServiceTestBed m_bed;
+    MqttPeer &m_peer = m_bed.peer();
     std::unique_ptr<MqttClient> m_mqtt;
     std::unique_ptr<Network> m_network;
     std::unique_ptr<LogRecorder> m_log;
@@ -70,28 +69,16 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
-        QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), "network-service"));
-        QVERIFY(m_peer.subscribe(Base + "/#", 1));
+        QVERIFY2(m_bed.start("network-service", Base), qPrintable(m_bed.broker().log()));
     }
 
     void init()
     {
         m_log = std::make_unique<LogRecorder>();
-        m_mqtt = std::make_unique<MqttClient>();
-        m_mqtt->setHostname(m_broker.host());
-        m_mqtt->setPort(m_broker.port());
-        m_mqtt->setClientId("network-client");
+        m_mqtt = m_bed.makeClient("network-client");
         m_network = std::make_unique<Network>(*m_mqtt, Base);
-        QSignalSpy connected(m_mqtt.get(), &MqttClient::connected);
-        m_mqtt->connect();
-        QVERIFY(connected.wait(10000));
-        // Subscriptions are live once a message on the last one comes through;
-        // the probe does not parse, so it changes nothing.
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QTRY_VERIFY_WITH_TIMEOUT((m_peer.publish(Base + "/status", "probe"), !received.isEmpty()), 10000);
-        QTest::qWait(50);
-        m_peer.clear();
+        QVERIFY(m_bed.connectClient(*m_mqtt));
+        QVERIFY(m_bed.waitUntilLive(*m_mqtt, Base + "/status", "probe"));
         m_log->clear();
     }
 
@@ -106,9 +93,7 @@ private slots:
     {
         LogRecorder log;
         MqttClient mqtt;
-        mqtt.setHostname(m_broker.host());
-        mqtt.setPort(m_broker.port());
-        mqtt.setClientId("network-client-2");
+        m_bed.configure(mqtt, "network-client-2");
         Network network(mqtt, Base);
         QCOMPARE(log.matching("[Network] Subscribing to topics").size(), 1);
         QCOMPARE(log.matching("[Network][Ethernet] Subscribing to topics").size(), 1);

@@ -1,7 +1,6 @@
 #include "LogRecorder.h"
-#include "MosquittoBroker.h"
 #include "MqttClient.h"
-#include "MqttPeer.h"
+#include "ServiceTestBed.h"
 #include "Update.h"
 
 #include <QTimer>
@@ -31,8 +30,8 @@ private:
 
     QTimer *checkTimer() const { return m_update->findChild<QTimer *>("checkTimer"); }
 
-    MosquittoBroker m_broker;
-    MqttPeer m_peer;
+    ServiceTestBed m_bed;
+    MqttPeer &m_peer = m_bed.peer();
     std::unique_ptr<MqttClient> m_mqtt;
     std::unique_ptr<Update> m_update;
     std::unique_ptr<LogRecorder> m_log;
@@ -40,35 +39,22 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
-        QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), "device-service"));
-        QVERIFY(m_peer.subscribe(Base + "/#", 1));
+        QVERIFY2(m_bed.start("device-service", Base), qPrintable(m_bed.broker().log()));
     }
 
     void init()
     {
         m_log = std::make_unique<LogRecorder>();
-        m_mqtt = std::make_unique<MqttClient>();
-        m_mqtt->setHostname(m_broker.host());
-        m_mqtt->setPort(m_broker.port());
-        m_mqtt->setClientId("update-client");
+        m_mqtt = m_bed.makeClient("update-client");
         m_update = std::make_unique<Update>(*m_mqtt, Base);
         QCOMPARE(m_update->status(), QString("Disconnected"));
-        QSignalSpy connected(m_mqtt.get(), &MqttClient::connected);
-        m_mqtt->connect();
-        QVERIFY(connected.wait(10000));
+        QVERIFY(m_bed.connectClient(*m_mqtt));
         // The device status is asked for on every connection.
         const auto get = m_peer.waitForMessage(Base + "/status/get");
         QVERIFY(get);
         QCOMPARE(get->payload, QByteArray());
-        // Live once the last subscription delivers; a probe that does not parse
-        // changes nothing.
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QTRY_VERIFY_WITH_TIMEOUT((m_peer.publish(Base + "/update/software/progess", "probe"), !received.isEmpty()),
-                                 10000);
-        QTest::qWait(50);
+        QVERIFY(m_bed.waitUntilLive(*m_mqtt, Base + "/update/software/progess", "probe"));
         QCOMPARE(m_update->status(), QString("Disconnected"));
-        m_peer.clear();
         m_log->clear();
     }
 
