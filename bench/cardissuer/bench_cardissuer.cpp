@@ -150,6 +150,9 @@ int main(int argc, char *argv[])
     FakeCardService fake(broker);
     MqttPeer echo;
     RawRequester raw;
+    // The issuer hears card events through the clients' own wildcard and
+    // permanent subscriptions, so the fake need not watch for its listeners.
+    fake.setEventsWithoutListener(true);
     if (!fake.start()) {
         std::fprintf(stderr, "fake services failed\n");
         return 1;
@@ -278,5 +281,8 @@ int main(int argc, char *argv[])
     std::printf("issuing cycle         median %8.1f us\n", cycleMedian);
     std::printf("cycle / round trips   %8.2f x raw (goal <= 1.30)\n", cycleMedian / (roundTrips * rawMedian));
     std::printf("goal                  %s (budget %.1f us)\n", cycleMedian <= budget ? "met" : "NOT met", budget);
+    // The device events follow the answers at once here, so they add little
+    // beyond the requests' own round trips: the stricter view.
+    std::printf("cycle / requests only %8.2f x raw\n", cycleMedian / (requests * rawMedian));
     return failures == 0 ? 0 : 1;
 }

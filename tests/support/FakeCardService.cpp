@@ -241,6 +241,12 @@ void FakeCardService::setEnableAnswerFirst(bool answerFirst)
     m_enableAnswerFirst = answerFirst;
 }
 
+void FakeCardService::setEventsWithoutListener(bool immediate)
+{
+    QMutexLocker locker(&m_mutex);
+    m_eventsWithoutListener = immediate;
+}
+
 void FakeCardService::onConnect(struct mosquitto *, void *userdata, int code)
 {
     auto *self = static_cast<FakeCardService *>(userdata);
@@ -347,7 +353,10 @@ void FakeCardService::handleRfid(const QString &method, const QString &responseT
             respond(responseTopic, done);
         }
         // A listener that was there already sees the card after the answer.
-        watchLogLocked();
+        if (m_eventsWithoutListener)
+            announceCard();
+        else
+            watchLogLocked();
     } else if (method == "/disable") {
         respond(responseTopic, done);
         setRfidStateLocked(Idle);
@@ -414,8 +423,14 @@ void FakeCardService::handleDispenser(const QString &method, const QString &resp
     }
     respond(responseTopic, done);
     // The person reaches for the card once it is out, if anybody waits.
-    if (method == "/eject")
-        watchLogLocked();
+    if (method == "/eject") {
+        if (m_eventsWithoutListener) {
+            if (m_autoCollect)
+                collectCard();
+        } else {
+            watchLogLocked();
+        }
+    }
 }
 
 void FakeCardService::respond(const QString &topic, const QJsonObject &object)

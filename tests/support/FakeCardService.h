@@ -105,6 +105,12 @@ public:
     // "/enable" is answered before the reader reports Searching (default
     // false: Searching first, as the service does).
     void setEnableAnswerFirst(bool answerFirst);
+    // Card events follow the answer that makes them possible at once ("/card/found"
+    // after "/enable", "/card/removed" after "/eject" with autoCollect), without
+    // waiting to see a listener in the broker's log. Only for a client that is
+    // already subscribed to those topics through its own wildcard or permanent
+    // subscriptions, such as the benchmark (default false).
+    void setEventsWithoutListener(bool immediate);
 
 signals:
     // On the owning thread, for each request, after it was recorded.
@@ -166,6 +172,7 @@ private:
     QString m_cardUid;
     int m_cardSerial = 0;
     bool m_autoCollect = true;
+    bool m_eventsWithoutListener = false;
     bool m_enableAnswerFirst = false;
 
     // Broker log tail, on the owning thread.
