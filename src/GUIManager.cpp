@@ -1,5 +1,35 @@
 #include "GUIManager.h"
 
+#include "Config.h"
+#include "Connection.h"
+#include "Event.h"
+#include "EventLogin.h"
+#include "EventLogout.h"
+#include "IPv4.h"
+#include "LTXGv1Card.h"
+#include "logger.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QLocale>
+#include <QPointer>
+#include <QQmlContext>
+#include <QQuickStyle>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QtQml>
+
+namespace {
+
+const char *const LogTag = "[GUIManager] ";
+const QString TranslationFile = QStringLiteral(":/qml/translations/LTXGTerminalUI_el_GR.qm");
+const QString ValidSound = QStringLiteral("/opt/kivo/ltxgterminalui/Valid.wav");
+const QString InvalidSound = QStringLiteral("/opt/kivo/ltxgterminalui/Invalid.wav");
+
+} // namespace
+
 // Every configuration key of the program with its typed default value.
 const QVariantMap GUIManager::Defaults = {
     { QStringLiteral("log/level"), 2 },
@@ -34,3 +64,919 @@ const QVariantMap GUIManager::Defaults = {
     { QStringLiteral("topics/rfid"), QStringLiteral("kivo/rfid") },
     { QStringLiteral("topics/dispenser"), QStringLiteral("kivo/dispenser") },
 };
+
+// The members are listed once, for both constructors; only the event log's
+// file differs.
+#define GUIMANAGER_MEMBERS(config)                                                                                 \
+    m_engine(), m_qmlContext(m_engine.rootContext()), m_translator(), m_config(config), m_mqtt(),                  \
+        m_ltxgTerminal(m_mqtt, config.get(QStringLiteral("topics/blm")).toString()),                               \
+        m_board(m_mqtt, config.get(QStringLiteral("topics/board")).toString()),                                    \
+        m_inspector(m_mqtt, config.get(QStringLiteral("topics/inspector")).toString()),                            \
+        m_network(m_mqtt, config.get(QStringLiteral("topics/network")).toString()),                                \
+        m_update(m_mqtt, config.get(QStringLiteral("topics/device")).toString()),                                  \
+        m_clock(m_mqtt, config.get(QStringLiteral("topics/device")).toString()),                                   \
+        m_rfid(m_mqtt, config.get(QStringLiteral("topics/rfid")).toString()),                                     \
+        m_dispenser(m_mqtt, config.get(QStringLiteral("topics/dispenser")).toString()),                            \
+        m_cardIssuer(m_rfid, m_dispenser), m_screenTimer(), m_displayOffTimer(), m_session(config)
+
+GUIManager::GUIManager(Config &config, QObject *parent)
+    : QObject(parent)
+    , GUIMANAGER_MEMBERS(config)
+    , m_eventLog(config)
+    , m_diagnostics(m_deviceId, m_board, m_network, m_ltxgTerminal)
+{
+    init();
+}
+
+GUIManager::GUIManager(Config &config, const QString &eventsFile, QObject *parent)
+    : QObject(parent)
+    , GUIMANAGER_MEMBERS(config)
+    , m_eventLog(config, eventsFile)
+    , m_diagnostics(m_deviceId, m_board, m_network, m_ltxgTerminal)
+{
+    init();
+}
+
+#undef GUIMANAGER_MEMBERS
+
+GUIManager::~GUIManager()
+{
+    // load() made the QML root our parent; the engine (a member) deletes that
+    // root, which must not then try to delete us a second time.
+    setParent(nullptr);
+}
+
+void GUIManager::init()
+{
+    loadDeviceId();
+    initLog();
+    initConfig();
+    initQml();
+    initMqtt();
+    initManagers();
+}
+
+void GUIManager::initLog()
+{
+    manager::Logger *logger = manager::Logger::instance();
+    logger->setLevel(m_config.get(QStringLiteral("log/level")).toInt());
+    logger->setStderr(m_config.get(QStringLiteral("log/stderr")).toBool());
+    logger->setSyslog(m_config.get(QStringLiteral("log/syslog")).toBool());
+    logger->setColor(m_config.get(QStringLiteral("log/color")).toBool());
+}
+
+void GUIManager::initConfig()
+{
+    connect(&m_config, &Config::configChanged, this, &GUIManager::onConfigChanged);
+    connect(&m_config, &Config::configFileChanged, this, &GUIManager::onConfigFileChanged);
+    m_config.print();
+}
+
+void GUIManager::initQml()
+{
+    QQuickStyle::setStyle(QStringLiteral("Material"));
+    qInfo().noquote().nospace() << LogTag << "QtQuick Style name is : " << QQuickStyle::name();
+
+    qmlRegisterType<Transaction>("com.kivo.ticketing.transaction", 1, 0, "Transaction");
+    qmlRegisterType<manager::Connection>("com.kivo.network.connection", 1, 0, "Connection");
+    qmlRegisterType<IPv4>("com.kivo.network.ipv4", 1, 0, "IPv4");
+
+    m_qmlContext->setContextProperty(QStringLiteral("manager"), this);
+    m_qmlContext->setContextProperty(QStringLiteral("board"), &m_board);
+    m_qmlContext->setContextProperty(QStringLiteral("inspector"), &m_inspector);
+    m_qmlContext->setContextProperty(QStringLiteral("transaction"), Transaction().toMap());
+    m_qmlContext->setContextProperty(QStringLiteral("eventLogManager"), &m_eventLog);
+    m_qmlContext->setContextProperty(QStringLiteral("network"), &m_network);
+    m_qmlContext->setContextProperty(QStringLiteral("validatorManager"), &m_ltxgTerminal);
+
+    connect(&m_screenTimer, &QTimer::timeout, this, &GUIManager::onScreenTimeout);
+
+    setScreen(QStringLiteral("Busy"), 10000);
+    setMessage(tr("Initializing"));
+}
+
+void GUIManager::initMqtt()
+{
+    disconnect(&m_mqtt, nullptr, this, nullptr);
+    connect(&m_mqtt, &manager::MqttClient::connected, this, &GUIManager::onMqttConnected);
+    connect(&m_mqtt, &manager::MqttClient::disconnected, this, &GUIManager::onMqttDisconnected);
+    connect(&m_mqtt, &manager::MqttClient::error, this, &GUIManager::onMqttError);
+    connect(&m_mqtt, &manager::MqttClient::received, this,
+            [this](const QByteArray &data, const QByteArray &from) { processMqttMessage(data, QString::fromUtf8(from)); });
+
+    m_mqtt.setClientId(QStringLiteral("%1_%2").arg(QCoreApplication::applicationName()).arg(QCoreApplication::applicationPid()));
+    m_mqtt.setWillTopic(base() + QStringLiteral("/status"));
+    m_mqtt.setWillMessage(QByteArrayLiteral("{\"service\": false}"));
+    m_mqtt.setHostname(m_config.get(QStringLiteral("mqtt/host")).toString());
+    m_mqtt.setPort(m_config.get(QStringLiteral("mqtt/port")).toUInt());
+    m_mqtt.setUsername(m_config.get(QStringLiteral("mqtt/username")).toString());
+    m_mqtt.setPassword(m_config.get(QStringLiteral("mqtt/password")).toString());
+
+    // A live connection keeps its old settings until it is made again: drop
+    // it, and the client reconnects by itself with the new ones.
+    if (m_mqtt.state() == manager::MqttTransport::Disconnected)
+        m_mqtt.connect();
+    else
+        m_mqtt.disconnect();
+    setMessage(QStringLiteral("Connecting"));
+}
+
+void GUIManager::initManagers()
+{
+    connect(&m_ltxgTerminal, &manager::LTXGTerminal::statusChanged, this, &GUIManager::onLTGXTerminalStatusChanged);
+    connect(&m_ltxgTerminal, &manager::LTXGTerminal::cardDetected, this, [](const QString &uid, const QString &type) {
+        qWarning().noquote().nospace() << LogTag
+                                       << QStringLiteral("LTGXTerminal card detected : uid=%1, type=%2").arg(uid, type);
+    });
+    connect(&m_ltxgTerminal, &manager::LTXGTerminal::cardRemoved, this,
+            [] { qWarning().noquote().nospace() << LogTag << "LTGXTerminal card removed"; });
+    connect(&m_ltxgTerminal, &manager::LTXGTerminal::reasonChanged, this, &GUIManager::onLTGXTerminalReasonChanged);
+    connect(&m_ltxgTerminal, &manager::LTXGTerminal::ticketValidated, this, &GUIManager::onTicketValidated);
+    connect(&m_ltxgTerminal, &manager::LTXGTerminal::maintenanceBarcodeScanned, this,
+            &GUIManager::onMaintenanceBarcodeScanned);
+    connect(&m_board, &manager::Board::ignitionChanged, this, &GUIManager::onIgnitionChanged);
+    connect(&m_board, &manager::Board::delayShutdownForChanged, this, &GUIManager::updateBoardShutdownDelay);
+    connect(&m_session, &SessionManager::accessGranted, this, &GUIManager::settingsAccessGranted);
+    connect(&m_session, &SessionManager::accessDenied, this, &GUIManager::settingsAccessDenied);
+    connect(&m_session, &SessionManager::expired, this, &GUIManager::setIdleScreen);
+    connect(&m_session, &SessionManager::sessionActiveChanged, this, &GUIManager::onSessionActiveChanged);
+    connect(&m_displayOffTimer, &QTimer::timeout, this, &GUIManager::onDisplayOffTimeout);
+    connect(this, &GUIManager::screenChanged, this, &GUIManager::onScreenChanged);
+    connect(&m_inspector, &manager::Inspector::systemRebootStarted, this, [this] {
+        setScreen(QStringLiteral("Busy"), 30000);
+        setMessage(tr("Rebooting"));
+    });
+    connect(&m_inspector, &manager::Inspector::systemShutdownStarted, this, [this] {
+        setScreen(QStringLiteral("Busy"), 30000);
+        setMessage(tr("Shutting down"));
+    });
+}
+
+void GUIManager::load()
+{
+    m_engine.load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
+    const QList<QObject *> roots = m_engine.rootObjects();
+    if (!roots.isEmpty())
+        setParent(roots.first());
+
+    setLanguage(m_config.get(QStringLiteral("gui/locale")).toString());
+
+    m_eventLog.push(new Event(QStringLiteral("General"), QStringLiteral("Application started"), QString(),
+                              QDateTime::currentDateTime()));
+}
+
+// --- MQTT -----------------------------------------------------------------
+
+QString GUIManager::base() const
+{
+    return m_config.get(QStringLiteral("mqtt/base")).toString();
+}
+
+void GUIManager::publish(const QJsonObject &object, const QString &suffix)
+{
+    m_mqtt.publish(QJsonDocument(object).toJson(), base() + suffix, 0, false);
+}
+
+void GUIManager::publishInfo()
+{
+    publish(QJsonObject{{QStringLiteral("version"), QCoreApplication::applicationVersion()}}, QStringLiteral("/info"));
+}
+
+void GUIManager::publishStatus()
+{
+    publish(QJsonObject{{QStringLiteral("technician"), m_session.sessionActive()}, {QStringLiteral("service"), true}},
+            QStringLiteral("/status"));
+}
+
+void GUIManager::publishConfig()
+{
+    publish(m_config.toJson(), QStringLiteral("/config"));
+}
+
+void GUIManager::onMqttConnected()
+{
+    qInfo().noquote().nospace() << LogTag << "Connected to MQTT broker";
+    setMessage(QStringLiteral("Connected"));
+    // The client renews its subscriptions after every reconnect by itself;
+    // subscribing again each time would only grow its list.
+    const QString b = base();
+    if (b != m_subscribedBase) {
+        m_subscribedBase = b;
+        m_mqtt.subscribe(b + QStringLiteral("/info/get"), 0);
+        m_mqtt.subscribe(b + QStringLiteral("/status/get"), 0);
+        m_mqtt.subscribe(b + QStringLiteral("/config/get"), 0);
+        m_mqtt.subscribe(b + QStringLiteral("/config/set"), 0);
+    }
+    publishInfo();
+    publishStatus();
+    publishConfig();
+}
+
+void GUIManager::onMqttDisconnected()
+{
+    qWarning().noquote().nospace() << LogTag << "WARN: Disconnected from MQTT broker";
+    setOutOfOrderScreen(QStringLiteral("Disconnected"));
+}
+
+void GUIManager::onMqttError(const QString &error)
+{
+    qCritical().noquote().nospace() << LogTag << "ERROR: " << error;
+}
+
+void GUIManager::processMqttMessage(const QByteArray &data, const QString &topic)
+{
+    if (!topic.toUtf8().contains(base().toUtf8()))
+        return;
+    qInfo().noquote().nospace() << LogTag << "Message received : " << topic;
+    qDebug().noquote().nospace() << LogTag << "Data : " << data;
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+
+    if (topic.contains(QLatin1String("/info/get"))) {
+        publishInfo();
+    } else if (topic.contains(QLatin1String("/status/get"))) {
+        publishStatus();
+    } else if (topic.contains(QLatin1String("/config/get"))) {
+        publishConfig();
+    } else if (topic.contains(QLatin1String("/config/set"))) {
+        // Anything but an object would read as an empty one; say why nothing
+        // changed instead of changing nothing silently.
+        if (!document.isObject()) {
+            qWarning().noquote().nospace() << LogTag << "WARN: Configuration is not a JSON object. Ignoring : "
+                                           << (parseError.error != QJsonParseError::NoError ? parseError.errorString()
+                                                                                            : QStringLiteral("not an object"));
+            return;
+        }
+        m_config.fromJson(document.object());
+    }
+}
+
+// --- Screens --------------------------------------------------------------
+
+QString GUIManager::screen() const
+{
+    return m_screen;
+}
+
+void GUIManager::setScreen(const QString &value)
+{
+    if (value == m_screen)
+        return;
+    qInfo().noquote().nospace() << LogTag << "Setting screen : " << value;
+    m_screen = value;
+    m_screenTimer.stop();
+    emit screenChanged();
+}
+
+void GUIManager::setScreen(const QString &value, int timeout)
+{
+    qInfo().noquote().nospace() << LogTag << "Setting screen : " << value << " (timeout=" << timeout << " msec)";
+    m_screenTimer.setSingleShot(true);
+    m_screenTimer.start(timeout);
+    m_screen = value;
+    emit screenChanged();
+}
+
+void GUIManager::onScreenTimeout()
+{
+    qInfo().noquote().nospace() << LogTag << "Screen timeout : " << m_screen;
+    setIdleScreen();
+}
+
+void GUIManager::setIdleScreen()
+{
+    m_screenTimer.stop();
+    if (m_deviceId.isEmpty()) {
+        setScreen(QStringLiteral("InitPage"));
+        return;
+    }
+    if (m_session.sessionActive())
+        return;
+
+    const QString status = m_ltxgTerminal.status();
+    if (status == QLatin1String("init")) {
+        setScreen(QStringLiteral("Busy"));
+        setMessage(tr("Please Wait"));
+    } else if (status == QLatin1String("out-of-service")) {
+        setScreen(QStringLiteral("OutOfService"));
+        m_ltxgTerminal.disableRfid();
+        m_ltxgTerminal.disableBarcode();
+    } else if (status == QLatin1String("online")) {
+        m_ltxgTerminal.enableRfid();
+        m_ltxgTerminal.enableBarcode();
+        emit resetInitialScreen();
+    } else {
+        setOutOfOrderScreen(ltxgTerminalReason());
+        m_ltxgTerminal.disableRfid();
+        m_ltxgTerminal.disableBarcode();
+    }
+}
+
+void GUIManager::setOutOfOrderScreen(const QString &message)
+{
+    if (m_screen == QLatin1String("Login") || !m_board.ignition() || m_session.sessionActive())
+        return;
+    setScreen(QStringLiteral("OutOfOrder"));
+    setMessage(message);
+}
+
+QString GUIManager::ltxgTerminalReason() const
+{
+    QString reason = m_ltxgTerminal.reasonCode();
+    if (showErrorDesc())
+        reason += QLatin1Char('\n') + m_ltxgTerminal.reason();
+    return reason;
+}
+
+void GUIManager::onLTGXTerminalStatusChanged()
+{
+    qInfo().noquote().nospace() << LogTag << "LTXGTerminal status changed : " << m_ltxgTerminal.status();
+    setIdleScreen();
+}
+
+void GUIManager::onLTGXTerminalReasonChanged()
+{
+    qWarning().noquote().nospace() << LogTag << "LTXGTerminal reason changed : " << m_ltxgTerminal.reasonCode() << ' '
+                                   << m_ltxgTerminal.reason();
+    setMessage(ltxgTerminalReason());
+}
+
+void GUIManager::setMaintenanceScreen()
+{
+    if (m_session.sessionActive())
+        setScreen(QStringLiteral("Settings"));
+    else if (m_screen == QLatin1String("Login"))
+        setIdleScreen();
+    else
+        setScreen(QStringLiteral("Login"), 15000);
+}
+
+void GUIManager::settingsLoginRequest(const QString &pin)
+{
+    m_session.loginRequest(pin);
+}
+
+void GUIManager::settingsLogoutRequest()
+{
+    m_session.logoutRequest();
+}
+
+void GUIManager::shutdownRequest()
+{
+    setScreen(QStringLiteral("Busy"), 30000);
+    setMessage(tr("Shutting down"));
+    m_inspector.systemShutdown();
+}
+
+void GUIManager::rebootRequest()
+{
+    setScreen(QStringLiteral("Busy"), 30000);
+    setMessage(tr("Rebooting"));
+    m_inspector.systemReboot();
+}
+
+void GUIManager::exitRequest()
+{
+    setScreen(QStringLiteral("Busy"), 30000);
+    setMessage(tr("Exiting"));
+    QTimer::singleShot(2000, this, [] { QCoreApplication::exit(0); });
+}
+
+void GUIManager::onScreenChanged()
+{
+    const int minutes = displayOffMin();
+    if (minutes == 0)
+        return;
+    if (m_screen == QLatin1String("OutOfOrder") || m_screen == QLatin1String("OutOfService")) {
+        qInfo().noquote().nospace() << LogTag << "Staring Display OFF timer : " << minutes << " min(s)";
+        m_displayOffTimer.setSingleShot(true);
+        m_displayOffTimer.start(minutes * 60000);
+        return;
+    }
+    if (m_displayOffTimer.isActive()) {
+        qInfo().noquote().nospace() << LogTag << "Stopping Display OFF timer.";
+        m_displayOffTimer.stop();
+    }
+    if (!m_board.peripheralPower(QStringLiteral("display"))) {
+        qInfo().noquote().nospace() << LogTag << "Turning on Display.";
+        m_board.setPeripheralPower(QStringLiteral("display"), true);
+    }
+}
+
+void GUIManager::onDisplayOffTimeout()
+{
+    qWarning().noquote().nospace() << LogTag << "WARN: Turning off Display due to inactivity.";
+    m_board.setPeripheralPower(QStringLiteral("display"), false);
+}
+
+void GUIManager::onIgnitionChanged()
+{
+    if (m_board.ignition()) {
+        m_eventLog.push(new Event(QStringLiteral("Board"), QStringLiteral("Ignition on"), QString(),
+                                  QDateTime::currentDateTime()));
+        m_inspector.abortShutdown();
+        setIdleScreen();
+    } else {
+        m_eventLog.push(new Event(QStringLiteral("Board"), QStringLiteral("Ignition off"), QString(),
+                                  QDateTime::currentDateTime()));
+        m_session.logoutRequest();
+        m_inspector.scheduleShutdown(shutdownDelaySec());
+        setScreen(QStringLiteral("ScreenSaver"));
+    }
+}
+
+void GUIManager::updateBoardShutdownDelay()
+{
+    const int target = shutdownDelaySec() + 60;
+    const int previous = m_board.delayShutdownFor();
+    if (previous == target)
+        return;
+    qWarning().noquote().nospace() << LogTag << "WARN: Updating board shutdown delay to : " << target
+                                   << " sec(s) (prev=" << previous << ")";
+    m_board.setDelayShutdownFor(target);
+}
+
+// --- Language ---------------------------------------------------------------
+
+QString GUIManager::language() const
+{
+    return m_language;
+}
+
+QString GUIManager::dynTr() const
+{
+    return QString();
+}
+
+void GUIManager::setLanguage(const QString &name)
+{
+    if (name == m_language)
+        return;
+    qInfo().noquote().nospace() << LogTag << "Language changed : " << name;
+
+    const QLocale locale(name);
+    if (locale.language() != QLocale::English) {
+        // Only the Greek file exists; every other language uses it too.
+        if (m_translator.isEmpty()) {
+            qInfo().noquote().nospace() << LogTag << "Loading translation file : " << TranslationFile;
+            if (!m_translator.load(TranslationFile)) {
+                qCritical().noquote().nospace() << LogTag << "ERROR: Failed to load translation file";
+                return;
+            }
+        }
+        if (!QCoreApplication::installTranslator(&m_translator)) {
+            qCritical().noquote().nospace() << LogTag << "ERROR: Failed to install translator";
+            return;
+        }
+    } else {
+        QCoreApplication::removeTranslator(&m_translator);
+    }
+
+    QLocale::setDefault(locale);
+    m_language = name;
+    setConfigValue(QStringLiteral("gui/locale"), name);
+    emit languageChanged();
+}
+
+// --- Device id --------------------------------------------------------------
+
+QString GUIManager::deviceId() const
+{
+    return m_deviceId;
+}
+
+void GUIManager::setDeviceId(const QString &deviceId)
+{
+    if (deviceId == m_deviceId)
+        return;
+    qInfo().noquote().nospace() << LogTag << "Device ID changed : " << deviceId;
+    m_deviceId = deviceId;
+    saveDeviceId();
+    emit deviceIdChanged();
+}
+
+void GUIManager::loadDeviceId()
+{
+    const QString path = m_config.get(QStringLiteral("gui/deviceId")).toString();
+    qInfo().noquote().nospace() << LogTag << "Loading device id from : " << path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCritical().noquote().nospace() << LogTag << "ERROR: Could not load device S/N from file : " << path << " ("
+                                        << file.errorString() << ")";
+        return;
+    }
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty())
+            continue;
+        m_deviceId = line;
+        emit deviceIdChanged();
+        return;
+    }
+}
+
+void GUIManager::saveDeviceId()
+{
+    const QString path = m_config.get(QStringLiteral("gui/deviceId")).toString();
+    qInfo().noquote().nospace() << LogTag << "Saving device id to : " << path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate) || file.write(m_deviceId.toUtf8()) != m_deviceId.toUtf8().size()
+        || !file.flush()) {
+        const QString error = file.errorString();
+        qCritical().noquote().nospace() << LogTag << "ERROR: Could not save device S/N to file : " << path << " (" << error
+                                        << ")";
+        emit errorOccured(error);
+    }
+}
+
+void GUIManager::saveDeviceIdRequest(const QString &deviceId)
+{
+    qInfo().noquote().nospace() << LogTag << "Save Device Id request : " << deviceId;
+    setDeviceId(deviceId);
+    setIdleScreen();
+}
+
+// --- Message and error screen -----------------------------------------------
+
+QString GUIManager::message() const
+{
+    return m_message;
+}
+
+void GUIManager::setMessage(const QString &message)
+{
+    if (message == m_message)
+        return;
+    m_message = message;
+    emit messageChanged();
+}
+
+QString GUIManager::errorMessageScreen() const
+{
+    return m_errorMessageScreen;
+}
+
+void GUIManager::setErrorMessageScreen(const QString &text)
+{
+    if (text == m_errorMessageScreen)
+        return;
+    m_errorMessageScreen = text;
+    emit errorMessageScreenChanged();
+}
+
+void GUIManager::errorMessage(const int &code)
+{
+    qWarning().noquote().nospace() << LogTag << "Error : " << code;
+    QString text;
+    switch (code) {
+    case ErrorScannedoDcuments:
+        text = QStringLiteral("Please scan your documents \n Unable to issue a card due to an error in the previous step");
+        break;
+    case ErrorAvailableCards:
+        text = QStringLiteral("There are no cards available \n Please wait for assistance");
+        break;
+    case ErrorRepeatAction:
+        text = QStringLiteral("Please try again");
+        break;
+    case ErrorOutOfService:
+        text = QStringLiteral("The device is currently Out Of Service \n Please wait for assistance");
+        break;
+    case ErrorInvalidCard:
+        text = QStringLiteral("Invalid Card \n Please insert the correct card");
+        break;
+    case ErrorBarrier:
+        text = QStringLiteral("Barrier Error \n Please wait for assistance");
+        break;
+    case ErrorCameraData:
+        text = QStringLiteral("Camera Error \n Please wait for assistance");
+        break;
+    case ErrorOutOfOrder:
+        text = QStringLiteral("The device is Out Of Order");
+        break;
+    case ErrorUnregisteredDevice:
+        text = QStringLiteral("Unregistered device");
+        break;
+    default:
+        break;
+    }
+    setErrorMessageScreen(text);
+}
+
+// --- Configuration-backed properties ----------------------------------------
+
+void GUIManager::setConfigValue(const QString &key, const QVariant &value)
+{
+    if (m_config.get(key) == value)
+        return;
+    m_config.set(key, value);
+}
+
+bool GUIManager::showCursor() const
+{
+    return m_config.get(QStringLiteral("gui/showCursor")).toBool();
+}
+
+void GUIManager::setShowCursor(bool value)
+{
+    setConfigValue(QStringLiteral("gui/showCursor"), value);
+}
+
+bool GUIManager::showErrorDesc() const
+{
+    return m_config.get(QStringLiteral("gui/showErrorDesc")).toBool();
+}
+
+void GUIManager::setShowErrorDesc(bool value)
+{
+    setConfigValue(QStringLiteral("gui/showErrorDesc"), value);
+}
+
+int GUIManager::displayOffMin() const
+{
+    return m_config.get(QStringLiteral("gui/displayOffMin")).toInt();
+}
+
+void GUIManager::setDisplayOffMin(int value)
+{
+    setConfigValue(QStringLiteral("gui/displayOffMin"), value);
+}
+
+int GUIManager::shutdownDelaySec() const
+{
+    return m_config.get(QStringLiteral("gui/shutdownDelaySec")).toInt();
+}
+
+void GUIManager::setShutdownDelaySec(int value)
+{
+    setConfigValue(QStringLiteral("gui/shutdownDelaySec"), value);
+}
+
+QColor GUIManager::screenSaverBg() const
+{
+    return QColor(m_config.get(QStringLiteral("gui/screenSaverBg")).toString());
+}
+
+QString GUIManager::screenSaverImg() const
+{
+    return m_config.get(QStringLiteral("gui/screenSaverImg")).toString();
+}
+
+Diagnostics *GUIManager::diagnostics()
+{
+    return &m_diagnostics;
+}
+
+manager::Update *GUIManager::update()
+{
+    return &m_update;
+}
+
+manager::Clock *GUIManager::clock()
+{
+    return &m_clock;
+}
+
+int GUIManager::animSwitchSec() const
+{
+    return m_config.get(QStringLiteral("gui/animSwitchSec")).toInt();
+}
+
+void GUIManager::setAnimSwitchSec(int value)
+{
+    setConfigValue(QStringLiteral("gui/animSwitchSec"), value);
+}
+
+bool GUIManager::isEntryGate() const
+{
+    return m_config.get(QStringLiteral("gui/isEntryGate")).toBool();
+}
+
+void GUIManager::setIsEntryGate(bool value)
+{
+    setConfigValue(QStringLiteral("gui/isEntryGate"), value);
+}
+
+bool GUIManager::errorOccured() const
+{
+    return m_config.get(QStringLiteral("gui/errorOccured")).toBool();
+}
+
+void GUIManager::setErrorOccured(bool value)
+{
+    setConfigValue(QStringLiteral("gui/errorOccured"), value);
+}
+
+int GUIManager::currentErrorScreen() const
+{
+    return m_config.get(QStringLiteral("gui/currentErrorScreen")).toInt();
+}
+
+void GUIManager::setCurrentErrorScreen(int value)
+{
+    setConfigValue(QStringLiteral("gui/currentErrorScreen"), value);
+}
+
+void GUIManager::onConfigChanged(const QVariantMap &changes)
+{
+    qDebug().noquote().nospace() << LogTag << "Config changed : "
+                                 << QJsonDocument(QJsonObject::fromVariantMap(changes)).toJson(QJsonDocument::Compact);
+
+    const auto value = [&changes](const char *key) { return changes.value(QLatin1String(key)); };
+    if (changes.contains(QStringLiteral("gui/deviceId"))) {
+        qInfo().noquote().nospace() << LogTag << "Device id changed. Re-loading";
+        loadDeviceId();
+    } else if (changes.contains(QStringLiteral("gui/showCursor"))) {
+        qInfo().noquote().nospace() << LogTag << "Cursor changed : "
+                                    << (value("gui/showCursor").toBool() ? "visible" : "hidden");
+        emit showCursorChanged();
+    } else if (changes.contains(QStringLiteral("gui/displayOffMin"))) {
+        qInfo().noquote().nospace() << LogTag << "Display OFF interval changed : " << value("gui/displayOffMin").toInt()
+                                    << " min(s)";
+        emit displayOffMinChanged();
+    } else if (changes.contains(QStringLiteral("gui/shutdownDelaySec"))) {
+        qInfo().noquote().nospace() << LogTag << "Shutdown delay changed : " << value("gui/shutdownDelaySec").toInt()
+                                    << " sec(s)";
+        updateBoardShutdownDelay();
+        emit shutdownDelaySecChanged();
+    } else if (changes.contains(QStringLiteral("gui/locale"))) {
+        setLanguage(value("gui/locale").toString());
+    } else if (changes.contains(QStringLiteral("gui/showErrorDesc"))) {
+        qInfo().noquote().nospace() << LogTag << "Show Error description changed : "
+                                    << (value("gui/showErrorDesc").toBool() ? "YES" : "NO");
+        setMessage(ltxgTerminalReason());
+        emit showErrorDescChanged();
+    } else if (changes.contains(QStringLiteral("gui/screenSaverBg"))) {
+        qInfo().noquote().nospace() << LogTag << "Screen-saver background changed : "
+                                    << value("gui/screenSaverBg").toString();
+        emit screenSaverBgChanged();
+    } else if (changes.contains(QStringLiteral("gui/screenSaverImg"))) {
+        qInfo().noquote().nospace() << LogTag << "Screen-saver image changed : " << value("gui/screenSaverImg").toString();
+        emit screenSaverImgChanged();
+    } else if (changes.contains(QStringLiteral("gui/animSwitchSec"))) {
+        qInfo().noquote().nospace() << LogTag << "GIFs animation changed : " << value("gui/animSwitchSec").toInt()
+                                    << " msec(s)";
+        emit animSwitchSecChanged();
+    } else {
+        const QStringList keys = changes.keys();
+        if (!keys.filter(QRegularExpression(QStringLiteral("log\\/.+"))).isEmpty()) {
+            qInfo().noquote().nospace() << LogTag << "Log configuration changed. Applying.";
+            initLog();
+        } else if (!keys.filter(QRegularExpression(QStringLiteral("mqtt\\/.+"))).isEmpty()) {
+            qInfo().noquote().nospace() << LogTag << "MQTT configuration changed. Applying.";
+            initMqtt();
+        }
+    }
+
+    publishConfig();
+}
+
+void GUIManager::onConfigFileChanged()
+{
+    qWarning().noquote().nospace() << LogTag << "WARN: Configuration file changed!";
+    m_config.print();
+}
+
+// --- Issuing, validation, maintenance barcode, sessions ---------------------
+
+void GUIManager::issueCard()
+{
+    if (m_issuing) {
+        qWarning().noquote().nospace() << LogTag << "WARN: Card issuing already in progress. Ignoring.";
+        return;
+    }
+    m_issuing = true;
+
+    auto card = LTXGv1Card::Ptr::create();
+    card->setCustomsId(1);
+    card->setStatus(QStringLiteral("active"));
+    card->incrUsageCounter(1);
+    card->addUsageLog(QStringLiteral("entry"), deviceId(), QStringLiteral("kivo-rnd"));
+
+    setMessage(QStringLiteral("Issuing card"));
+
+    QPointer<GUIManager> self(this);
+    m_cardIssuer.issueCard(card, 60)
+        .fail([self](const manager::CardIssuer::Result &r) {
+            if (!self)
+                return;
+            self->m_issuing = false;
+            self->setMessage(QStringLiteral("FAILED: ") + r.error);
+            qCritical().noquote().nospace() << LogTag << "ERROR: Failed to issue card : " << r.error;
+        })
+        .done([self](const manager::CardIssuer::Result &r) {
+            if (!self)
+                return;
+            self->setMessage(QStringLiteral("Card collected"));
+            qInfo().noquote().nospace() << LogTag << "Card issued successfully : "
+                                        << (r.card ? r.card->uid() : QStringLiteral("<null>"));
+            QTimer::singleShot(2000, self, [self] {
+                qInfo().noquote().nospace() << LogTag << "Preparing next card";
+                self->setMessage(QStringLiteral("Preparing next card"));
+                self->m_cardIssuer.prepareCard()
+                    .done([self](const manager::CardIssuer::Result &) {
+                        if (!self)
+                            return;
+                        self->m_issuing = false;
+                        self->setMessage(QStringLiteral("Ready to issue card"));
+                    })
+                    .fail([self](const manager::CardIssuer::Result &) {
+                        if (self)
+                            self->m_issuing = false;
+                    });
+            });
+        });
+}
+
+void GUIManager::onTicketValidated(const Transaction &transaction)
+{
+    qWarning().noquote().nospace() << LogTag << "LTGXTerminal ticket validated : " << int(transaction.type());
+    qWarning().noquote().nospace() << LogTag << "ExitGate : " << (transaction.valid() ? "true" : "false");
+    qWarning().noquote().nospace() << LogTag << "Contents : " << transaction.toMap();
+
+    m_qmlContext->setContextProperty(QStringLiteral("transaction"), transaction.toMap());
+
+    if (m_session.sessionActive())
+        return;
+
+    if (transaction.valid()) {
+        m_inspector.audioPlay(ValidSound);
+        emit processFinished();
+    } else {
+        m_inspector.audioPlay(InvalidSound);
+        setScreen(QStringLiteral("Invalid"), 3000);
+    }
+}
+
+void GUIManager::onMaintenanceBarcodeScanned(const QJsonObject &json)
+{
+    qInfo().noquote().nospace() << LogTag << "Maintenance Barcode scanned";
+    if (!m_session.sessionActive()) {
+        qWarning().noquote().nospace() << LogTag << "WARN: Maintenance session is not active. Ignoring.";
+        return;
+    }
+
+    QStringList applied;
+
+    if (json.contains(QStringLiteral("validator"))) {
+        const QString obc = json.value(QStringLiteral("validator")).toObject().value(QStringLiteral("obc")).toString();
+        const QUrl url(obc, QUrl::TolerantMode);
+        if (url.isValid() && !url.isEmpty()) {
+            qInfo().noquote().nospace() << LogTag << "Applying LTXGTerminal configuration";
+            applied << QStringLiteral("OBC : %1").arg(url.toString());
+            m_ltxgTerminal.config()->setObuUrl(url);
+            m_ltxgTerminal.saveConfig();
+        } else {
+            qWarning().noquote().nospace() << LogTag << "WARN: OBC URL is not valid : " << obc;
+        }
+    }
+
+    const QJsonObject network = json.value(QStringLiteral("network")).toObject();
+    if (network.contains(QStringLiteral("eth0"))) {
+        const QJsonObject eth0 = network.value(QStringLiteral("eth0")).toObject();
+        const auto text = [&eth0](const char *key) { return eth0.value(QLatin1String(key)).toString(); };
+        const QString method = text("method");
+        const QString address = text("address");
+        const QString netmask = text("netmask");
+        const QString gateway = text("gateway");
+        const QString dns0 = text("dns0");
+        const QString dns1 = text("dns1");
+
+        manager::Ethernet *ethernet = m_network.ethernet();
+        const QString interface = ethernet ? ethernet->interface() : QString();
+        if (ethernet && interface == QLatin1String("eth0")) {
+            applied << QStringLiteral("Method : %1").arg(method) << QStringLiteral("Address : %1").arg(address)
+                    << QStringLiteral("Netmask : %1").arg(netmask) << QStringLiteral("Gateway : %1").arg(gateway)
+                    << QStringLiteral("DNS #0 : %1").arg(dns0) << QStringLiteral("DNS #1 : %1").arg(dns1);
+            IPv4 *config = ethernet->config();
+            const bool manual = method == QLatin1String("manual");
+            ethernet->setMethod(manual ? QStringLiteral("manual") : QStringLiteral("auto"));
+            config->setAddress(manual ? address : QString());
+            config->setMask(manual ? netmask : QString());
+            config->setGateway(manual ? gateway : QString());
+            config->setDns0(manual ? dns0 : QString());
+            config->setDns1(manual ? dns1 : QString());
+            qInfo().noquote().nospace() << LogTag << "Applying Ethernet configuration to eth0";
+            ethernet->save();
+        } else {
+            qWarning().noquote().nospace() << LogTag << "WARN: Active ethernet interface is not 'eth0' : " << interface;
+        }
+    }
+
+    if (applied.isEmpty())
+        return;
+    m_inspector.audioPlay(ValidSound);
+    m_board.setLedValid();
+    emit barcodeConfigurationApplied(applied);
+}
+
+void GUIManager::onSessionActiveChanged()
+{
+    if (m_session.sessionActive()) {
+        m_eventLog.push(new EventLogin(m_session.user()));
+    } else {
+        setIdleScreen();
+        m_eventLog.push(new EventLogout());
+    }
+    publishStatus();
+}

@@ -9,6 +9,7 @@
 int main(int argc, char *argv[])
 {
     Q_INIT_RESOURCE(fonts);
+    Q_INIT_RESOURCE(qml);
 
     // Selects the on-screen keyboard; must be set before the application exists.
     qputenv("QT_IM_MODULE", QByteArrayLiteral("freevirtualkeyboard"));
@@ -35,5 +36,8 @@ int main(int argc, char *argv[])
     QFontDatabase::addApplicationFont(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 
-    return 0;
+    GUIManager manager(config);
+    manager.load();
+
+    return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "GUIManager.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -24,14 +25,33 @@ private:
         QProcess process;
         process.setWorkingDirectory(m_dir.path());
         process.start(QStringLiteral(LTXG_BINARY), arguments);
-        if (!process.waitForFinished(60000)) {
+        // A good start runs the event loop until somebody stops the program.
+        // The GUI manager applies the language last in its start-up; once
+        // that is logged, start-up is complete and the program is ended.
+        QByteArray err;
+        bool started = false;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (process.state() != QProcess::NotRunning && elapsed.elapsed() < 60000) {
+            process.waitForReadyRead(100);
+            err += process.readAllStandardError();
+            if (err.contains("[GUIManager] Language changed")) {
+                started = true;
+                process.kill();
+                break;
+            }
+        }
+        if (!process.waitForFinished(started ? 10000 : 1000)) {
             process.kill();
             process.waitForFinished();
         }
         Run result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        if (started)
+            result.exitCode = 0;
+        else
+            result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
+        result.err = QString::fromUtf8(err + process.readAllStandardError());
         return result;
     }
 
