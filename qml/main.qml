@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import "controls"
 
 ApplicationWindow {
     id: window
@@ -10,48 +11,86 @@ ApplicationWindow {
     visible: true
     title: "LTXGTerminal"
     color: "white"
+    font.family: "DejaVu Sans"
 
     Material.theme: Material.Light
+    Material.accent: Material.Blue
 
     property string currentScreen: "Busy"
+
+    // Screen names the manager sets, with their pages. A name missing here
+    // leaves the area below the header empty.
+    readonly property var pages: [
+        { name: "InitPage", source: "qrc:/qml/screens/InitPage.qml" },
+        { name: "Busy", source: "qrc:/qml/screens/Busy.qml" },
+        { name: "ScreenSaver", source: "qrc:/qml/screens/ScreenSaver.qml" },
+        { name: "OutOfOrder", source: "qrc:/qml/screens/OutOfOrder.qml" },
+        { name: "OutOfService", source: "qrc:/qml/screens/OutOfService.qml" },
+        { name: "Invalid", source: "qrc:/qml/screens/Invalid.qml" }
+    ]
+
+    header: Header {
+        objectName: "header"
+        visible: window.currentScreen !== "Settings" && window.currentScreen !== "ScreenSaver"
+        onMaintenanceRequested: manager.setMaintenanceScreen()
+    }
 
     Connections {
         target: manager
         function onScreenChanged() {
-            console.log("[QML] Screen changed : " + manager.screen)
+            console.info("[QML] Screen changed : " + manager.screen)
             window.currentScreen = manager.screen
         }
         function onResetInitialScreen() {
             window.currentScreen = "EntryGate"
         }
         function onErrorOccured(error) {
-            console.log("[QML] Error occured : " + error)
+            console.info("[QML] Error occured : " + error)
+            errorPopup.text = error
+            errorPopup.open()
+        }
+        function onLanguageChanged() {
+            window.locale = Qt.locale(manager.language)
         }
     }
 
-    Column {
-        anchors.centerIn: parent
-        spacing: 24
+    // Every page is created once, up front; switching only changes which one
+    // is visible.
+    Repeater {
+        model: window.pages
 
-        Label {
-            anchors.horizontalCenter: parent.horizontalCenter
-            objectName: "screenLabel"
-            text: window.currentScreen
-            font.pixelSize: 40
-        }
-
-        Label {
-            anchors.horizontalCenter: parent.horizontalCenter
-            objectName: "messageLabel"
-            text: manager.message + manager.dynTr
-            font.pixelSize: 28
+        Loader {
+            objectName: "page" + modelData.name
+            anchors.fill: parent
+            source: modelData.source
+            visible: modelData.name === window.currentScreen
         }
     }
 
-    // A tap on the busy page of an entry gate issues a card.
+    Label {
+        objectName: "versionLabel"
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 6
+        z: 1
+        text: qsTr("v%1").arg(Qt.application.version) + manager.dynTr
+        font.pixelSize: 12
+        color: "#9e9e9e"
+    }
+
+    CustomPopup {
+        id: errorPopup
+        objectName: "errorPopup"
+        title: qsTr("Error") + manager.dynTr
+    }
+
+    // Covers header and pages without taking input; only sets the cursor.
     MouseArea {
+        objectName: "cursorArea"
+        parent: window.contentItem.parent
         anchors.fill: parent
-        enabled: window.currentScreen === "Busy"
-        onClicked: manager.issueCard()
+        z: 1000
+        acceptedButtons: Qt.NoButton
+        cursorShape: manager.showCursor ? Qt.ArrowCursor : Qt.BlankCursor
     }
 }

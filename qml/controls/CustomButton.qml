@@ -1,0 +1,9 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// A push button sized for a gloved finger.
+Button {
+    implicitWidth: Math.max(160, contentItem.implicitWidth + leftPadding + rightPadding)
+    implicitHeight: 64
+    font.pixelSize: 22
+}

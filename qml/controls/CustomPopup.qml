@@ -1,0 +1,47 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// Modal message box with large touch buttons; with `question` set it asks
+// for a confirmation (OK accepts, CANCEL rejects).
+Dialog {
+    id: popup
+
+    property string text
+    property bool question: false
+
+    modal: true
+    anchors.centerIn: Overlay.overlay
+    width: 640
+    closePolicy: Popup.CloseOnEscape
+
+    contentItem: Label {
+        objectName: popup.objectName + "Text"
+        text: popup.text
+        wrapMode: Text.Wrap
+        horizontalAlignment: Text.AlignHCenter
+        font.pixelSize: 24
+    }
+
+    footer: Item {
+        implicitHeight: 96
+
+        Row {
+            anchors.centerIn: parent
+            spacing: 24
+
+            CustomButton {
+                objectName: popup.objectName + "Cancel"
+                visible: popup.question
+                flat: true
+                text: qsTr("CANCEL") + manager.dynTr
+                onClicked: popup.reject()
+            }
+            CustomButton {
+                objectName: popup.objectName + "Ok"
+                highlighted: true
+                text: qsTr("OK") + manager.dynTr
+                onClicked: popup.accept()
+            }
+        }
+    }
+}

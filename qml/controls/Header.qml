@@ -1,0 +1,38 @@
+import QtQuick 2.15
+
+// The strip above the operating pages: logo on the left, clock on the right.
+Rectangle {
+    id: header
+
+    signal maintenanceRequested()
+
+    implicitHeight: 120
+    color: "white"
+
+    Image {
+        objectName: "headerLogo"
+        anchors.left: parent.left
+        anchors.leftMargin: 32
+        anchors.verticalCenter: parent.verticalCenter
+        height: 72
+        sourceSize.height: 72
+        fillMode: Image.PreserveAspectFit
+        source: "qrc:/qml/images/logo.svg"
+    }
+
+    Clock {
+        objectName: "clock"
+        anchors.right: parent.right
+        anchors.rightMargin: 24
+        anchors.verticalCenter: parent.verticalCenter
+        onHeld: header.maintenanceRequested()
+    }
+
+    Rectangle {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        height: 1
+        color: "#e0e0e0"
+    }
+}

@@ -1,0 +1,40 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// Waiting page with the manager's message line. On an entry gate a tap
+// starts issuing a card.
+Item {
+    id: page
+
+    Column {
+        anchors.centerIn: parent
+        width: parent.width - 96
+        spacing: 32
+
+        BusyIndicator {
+            objectName: "busyIndicator"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: 96
+            height: 96
+            running: page.visible
+        }
+        Label {
+            objectName: "busyMessage"
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            text: manager.message + manager.dynTr
+            font.pixelSize: 32
+            color: "#263238"
+        }
+    }
+
+    MouseArea {
+        objectName: "busyTapArea"
+        anchors.fill: parent
+        onClicked: {
+            if (manager.isEntryGate)
+                manager.issueCard()
+        }
+    }
+}

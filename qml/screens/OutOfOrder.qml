@@ -1,0 +1,9 @@
+import QtQuick 2.15
+
+// Fault page; the message line carries the reason the manager reports.
+MessageScreen {
+    icon: "qrc:/qml/images/warning.svg"
+    title: qsTr("Out of order") + manager.dynTr
+    message: manager.message + manager.dynTr
+    titleColor: "#e65100"
+}

@@ -1,0 +1,8 @@
+import QtQuick 2.15
+
+// The validation service has taken the terminal out of service.
+MessageScreen {
+    icon: "qrc:/qml/images/out-of-service.svg"
+    title: qsTr("Out of service") + manager.dynTr
+    message: manager.message + manager.dynTr
+}
