@@ -5,6 +5,7 @@
 #include "MosquittoBroker.h"
 #include "MqttClient.h"
 #include "MqttPeer.h"
+#include "RawRequester.h"
 #include "MqttSubscription.h"
 
 #include <QCoreApplication>
@@ -47,74 +48,6 @@ Stats stats(std::vector<double> us)
     return { us[us.size() / 2], us[std::min(us.size() - 1, us.size() * 99 / 100)] };
 }
 
-// A plain libmosquitto requester on its own network thread.
-class RawRequester
-{
-public:
-    bool start(quint16 port)
-    {
-        m_mosq = mosquitto_new("bench-raw", true, this);
-        mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
-        mosquitto_message_callback_set(m_mosq, [](mosquitto *, void *self, const mosquitto_message *) {
-            auto *r = static_cast<RawRequester *>(self);
-            std::lock_guard<std::mutex> lock(r->m_mutex);
-            r->m_answered = true;
-            r->m_condition.notify_one();
-        });
-        mosquitto_subscribe_callback_set(m_mosq, [](mosquitto *, void *self, int, int, const int *) {
-            auto *r = static_cast<RawRequester *>(self);
-            std::lock_guard<std::mutex> lock(r->m_mutex);
-            r->m_answered = true;
-            r->m_condition.notify_one();
-        });
-        if (mosquitto_connect(m_mosq, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS)
-            return false;
-        mosquitto_loop_start(m_mosq);
-        return waitFor([this] { return mosquitto_subscribe(m_mosq, nullptr, "bench/raw/response/+", 1); });
-    }
-
-    ~RawRequester()
-    {
-        if (m_mosq) {
-            mosquitto_disconnect(m_mosq);
-            mosquitto_loop_stop(m_mosq, false);
-            mosquitto_destroy(m_mosq);
-        }
-    }
-
-    // One request, timed until its answer is in.
-    double call(int i)
-    {
-        const QByteArray topic = "bench/raw/request/" + QByteArray::number(i);
-        const QByteArray payload = "{\"n\":" + QByteArray::number(i) + "}";
-        QElapsedTimer timer;
-        timer.start();
-        if (!waitFor([&] {
-                return mosquitto_publish(m_mosq, nullptr, topic.constData(), payload.size(), payload.constData(), 1,
-                                         false);
-            }))
-            return -1;
-        return timer.nsecsElapsed() / 1000.0;
-    }
-
-private:
-    template<typename F>
-    bool waitFor(F send)
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_answered = false;
-        lock.unlock();
-        if (send() != MOSQ_ERR_SUCCESS)
-            return false;
-        lock.lock();
-        return m_condition.wait_for(lock, std::chrono::seconds(5), [this] { return m_answered; });
-    }
-
-    mosquitto *m_mosq = nullptr;
-    std::mutex m_mutex;
-    std::condition_variable m_condition;
-    bool m_answered = false;
-};
 
 } // namespace
 
