@@ -8,13 +8,234 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 
 // The real program, started as a process against a real broker.
 class tst_EndToEnd : public QObject
 {
     Q_OBJECT
 
+    // Broker, simulated device services and the program of one scenario.
+    std::unique_ptr<MosquittoBroker> m_broker;
+    std::unique_ptr<MqttPeer> m_peer;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QProcess> m_simulator;
+    std::unique_ptr<QProcess> m_ui;
+    QStringList m_lines; // the program's standard error, line by line
+    QByteArray m_partial;
+
+    static constexpr int Long = 30000; // generous: a loaded 2-core machine
+
+    void readStderr()
+    {
+        m_partial += m_ui->readAllStandardError();
+        int end;
+        while ((end = m_partial.indexOf('\n')) >= 0) {
+            m_lines.append(QString::fromUtf8(m_partial.left(end)));
+            m_partial.remove(0, end + 1);
+        }
+    }
+
+    int findLine(const QString &text, int from) const
+    {
+        for (int i = from; i < m_lines.size(); ++i) {
+            if (m_lines.at(i).contains(text))
+                return i;
+        }
+        return -1;
+    }
+
+    // Index of the first line at or after `from` containing `text`, or -1.
+    int waitForLine(const QString &text, int from = 0, int timeoutMs = Long)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        int index;
+        while ((index = findLine(text, from)) < 0 && timer.elapsed() < timeoutMs)
+            QTest::qWait(50);
+        return index;
+    }
+
+    QString diagnostics() const
+    {
+        return m_lines.join('\n') + "\n--- simulator ---\n" + QString::fromUtf8(m_simulator->readAllStandardOutput())
+            + "\n--- broker ---\n" + m_broker->log();
+    }
+
+    bool simulate(const QByteArray &command)
+    {
+        return m_peer->publish("sim/control", command, 1);
+    }
+
+    // Broker, simulator and program up, the validation service online and
+    // both readers enabled by the program.
+    void startOnline()
+    {
+        m_broker = std::make_unique<MosquittoBroker>();
+        QVERIFY2(m_broker->start(), qPrintable(m_broker->log()));
+        m_peer = std::make_unique<MqttPeer>();
+        QVERIFY(m_peer->connectToBroker(m_broker->host(), m_broker->port(), "e2e-watcher"));
+        for (const char *filter : { "kivo/rfid/enable", "kivo/barcode/enable", "kivo/inspector/audio/play", "kivo/ui/status" })
+            QVERIFY(m_peer->subscribe(filter, 1));
+
+        m_simulator = std::make_unique<QProcess>();
+        m_simulator->setProcessChannelMode(QProcess::MergedChannels);
+        m_simulator->start(QStringLiteral(LTXG_SIMULATOR),
+                           { "--host", m_broker->host(), "--port", QString::number(m_broker->port()), "--no-console" });
+        QVERIFY(m_simulator->waitForStarted(10000));
+
+        m_dir = std::make_unique<QTemporaryDir>();
+        QFile serial(m_dir->filePath("serialnumber"));
+        QVERIFY(serial.open(QIODevice::WriteOnly));
+        serial.write("K00000042\n");
+        serial.close();
+        QFile conf(m_dir->filePath("gui.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[gui]\ndeviceId=" + serial.fileName().toUtf8() + "\nlocale=en_US\n[log]\nsyslog=false\nstderr=true\n");
+        conf.close();
+
+        m_lines.clear();
+        m_partial.clear();
+        m_ui = std::make_unique<QProcess>();
+        m_ui->setWorkingDirectory(m_dir->path());
+        connect(m_ui.get(), &QProcess::readyReadStandardError, this, &tst_EndToEnd::readStderr);
+        m_ui->start(QStringLiteral(LTXG_BINARY),
+                    { "--stderr", "-H", m_broker->host(), "-P", QString::number(m_broker->port()) });
+        QVERIFY(m_ui->waitForStarted(10000));
+
+        QVERIFY2(waitForLine("LTXGTerminal status changed : online") >= 0, qPrintable(diagnostics()));
+        QVERIFY2(m_peer->waitForMessage("kivo/rfid/enable", Long), qPrintable(diagnostics()));
+        QVERIFY2(m_peer->waitForMessage("kivo/barcode/enable", Long), qPrintable(diagnostics()));
+    }
+
+    void stopProcess(std::unique_ptr<QProcess> &process)
+    {
+        if (!process)
+            return;
+        if (process->state() != QProcess::NotRunning) {
+            process->terminate();
+            if (!process->waitForFinished(10000)) {
+                process->kill();
+                process->waitForFinished(10000);
+            }
+        }
+        process.reset();
+    }
+
 private slots:
+    void cleanup()
+    {
+        if (m_ui)
+            disconnect(m_ui.get(), nullptr, this, nullptr);
+        stopProcess(m_ui);
+        stopProcess(m_simulator);
+        m_peer.reset();
+        m_broker.reset();
+        m_dir.reset();
+    }
+
+    void startsOnlineWithReadersEnabled()
+    {
+        startOnline();
+        if (QTest::currentTestFailed())
+            return;
+        // Start-up shows the busy page first; online leaves it for the normal
+        // page (chosen by the window itself) without a fault page between.
+        const int busy = findLine("[GUIManager] Setting screen : Busy", 0);
+        const int online = findLine("LTXGTerminal status changed : online", 0);
+        QVERIFY2(busy >= 0 && busy < online, qPrintable(diagnostics()));
+        QCOMPARE(findLine("Setting screen : OutOfOrder", 0), -1);
+        QCOMPARE(findLine("Setting screen : InitPage", 0), -1);
+        const auto rfid = m_peer->messages();
+        bool autoread = false;
+        for (const auto &m : rfid) {
+            if (m.topic == "kivo/rfid/enable")
+                autoread = QJsonDocument::fromJson(m.payload).object().value("autoread").toBool();
+        }
+        QVERIFY(autoread);
+        auto status = m_peer->waitForMessage("kivo/ui/status", Long);
+        QVERIFY(status);
+        QCOMPARE(QJsonDocument::fromJson(status->payload).object().value("service"), QJsonValue(true));
+    }
+
+    void refusedTicketShowsInvalidThenNormalPage()
+    {
+        startOnline();
+        if (QTest::currentTestFailed())
+            return;
+        m_peer->clear();
+        const int before = m_lines.size();
+        QVERIFY(simulate("ticket invalid"));
+
+        auto play = m_peer->waitForMessage("kivo/inspector/audio/play", Long);
+        QVERIFY2(play, qPrintable(diagnostics()));
+        QCOMPARE(QJsonDocument::fromJson(play->payload).object().value("filepath").toString(),
+                 QStringLiteral("/opt/kivo/ltxgterminalui/Invalid.wav"));
+        const int invalid = waitForLine("[GUIManager] Setting screen : Invalid", before);
+        QVERIFY2(invalid >= 0, qPrintable(diagnostics()));
+
+        // The refusal page times out and the idle rule hands back to the
+        // window's normal page: no page of the program's own follows.
+        const int timeout = waitForLine("[GUIManager] Screen timeout : Invalid", invalid);
+        QVERIFY2(timeout > invalid, qPrintable(diagnostics()));
+        QTest::qWait(1000);
+        QCOMPARE(findLine("Setting screen : ", timeout), -1);
+    }
+
+    void ignitionOffSchedulesShutdownOnAborts()
+    {
+        startOnline();
+        if (QTest::currentTestFailed())
+            return;
+        int from = m_lines.size();
+        QVERIFY(simulate("ignition off"));
+        const int saver = waitForLine("[GUIManager] Setting screen : ScreenSaver", from);
+        QVERIFY2(saver >= 0, qPrintable(diagnostics()));
+        QVERIFY2(waitForLine("[Inspector] Scheduling System shutdown in : 60 sec(s)", from) >= 0, qPrintable(diagnostics()));
+        QCOMPARE(findLine("Aborting System shutdown", from), -1);
+
+        m_peer->clear();
+        from = m_lines.size();
+        QVERIFY(simulate("ignition on"));
+        const int aborted = waitForLine("[Inspector] Aborting System shutdown", from);
+        QVERIFY2(aborted >= 0, qPrintable(diagnostics()));
+        // Back to the normal page by the idle rule: no fault page, no shutdown.
+        QTest::qWait(1000);
+        QCOMPARE(findLine("Setting screen : ", from), -1);
+        QCOMPARE(findLine("Requesting System shutdown", 0), -1);
+    }
+
+    void brokerRestartShowsDisconnectedThenRecovers()
+    {
+        startOnline();
+        if (QTest::currentTestFailed())
+            return;
+        const int from = m_lines.size();
+        QVERIFY(m_broker->restart());
+
+        const int lost = waitForLine("[GUIManager] WARN: Disconnected from MQTT broker", from);
+        QVERIFY2(lost >= 0, qPrintable(diagnostics()));
+        const int outOfOrder = waitForLine("[GUIManager] Setting screen : OutOfOrder", from);
+        QVERIFY2(outOfOrder >= 0, qPrintable(diagnostics()));
+
+        // Reconnected by itself, fresh state from the services, online again.
+        const int connected = waitForLine("[GUIManager] Connected to MQTT broker", lost);
+        QVERIFY2(connected > lost, qPrintable(diagnostics()));
+        QVERIFY2(waitForLine("LTXGTerminal status changed : online", qMax(outOfOrder, lost)) >= 0, qPrintable(diagnostics()));
+        // Our own watcher reconnects by itself too (subscriptions renewed).
+        QTRY_VERIFY_WITH_TIMEOUT(m_peer->isConnected(), Long);
+
+        // The subscriptions were renewed: a ticket reaches the program again.
+        m_peer->clear();
+        const int before = m_lines.size();
+        QVERIFY(simulate("ticket invalid"));
+        auto play = m_peer->waitForMessage("kivo/inspector/audio/play", Long);
+        QVERIFY2(play, qPrintable(diagnostics()));
+        QCOMPARE(QJsonDocument::fromJson(play->payload).object().value("filepath").toString(),
+                 QStringLiteral("/opt/kivo/ltxgterminalui/Invalid.wav"));
+        QVERIFY2(waitForLine("[GUIManager] Setting screen : Invalid", before) >= 0, qPrintable(diagnostics()));
+    }
+
     void ownTopicsAndLastWill()
     {
         MosquittoBroker broker;
