@@ -23,10 +23,13 @@ ApplicationWindow {
     readonly property var pages: [
         { name: "InitPage", source: "qrc:/qml/screens/InitPage.qml" },
         { name: "Busy", source: "qrc:/qml/screens/Busy.qml" },
+        { name: "EntryGate", source: "qrc:/qml/screens/EntryGate.qml" },
+        { name: "ExitGate", source: "qrc:/qml/screens/ExitGate.qml" },
         { name: "ScreenSaver", source: "qrc:/qml/screens/ScreenSaver.qml" },
         { name: "OutOfOrder", source: "qrc:/qml/screens/OutOfOrder.qml" },
         { name: "OutOfService", source: "qrc:/qml/screens/OutOfService.qml" },
-        { name: "Invalid", source: "qrc:/qml/screens/Invalid.qml" }
+        { name: "Invalid", source: "qrc:/qml/screens/Invalid.qml" },
+        { name: "Login", source: "qrc:/qml/screens/Login.qml" }
     ]
 
     header: Header {

@@ -17,7 +17,8 @@
 namespace {
 
 // Pages the window has; every other screen name leaves the area empty.
-const QStringList Pages = {"InitPage", "Busy", "ScreenSaver", "OutOfOrder", "OutOfService", "Invalid"};
+const QStringList Pages = {"InitPage", "Busy",    "EntryGate", "ExitGate", "ScreenSaver",
+                           "OutOfOrder", "OutOfService", "Invalid", "Login"};
 
 // Searches the object tree and the visual tree, which differ for pages
 // created by loaders and for pop-ups.
@@ -92,6 +93,25 @@ private:
     QPoint centreOf(QQuickItem *target) const
     {
         return target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint();
+    }
+
+    // The visible title of one of the entry gate's sub-pages, or an empty
+    // string when that sub-page is hidden.
+    QString entryTitle(const QString &subPage) const
+    {
+        QQuickItem *sub = item(subPage);
+        if (!sub || !sub->isVisible())
+            return QString();
+        return findNamed(sub, "messageTitle")->property("text").toString();
+    }
+
+    void typePin(const QString &digits)
+    {
+        for (const QChar digit : digits) {
+            QQuickItem *key = item(QStringLiteral("numberPadKey_") + digit);
+            QVERIFY(key);
+            QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(key));
+        }
     }
 
     void checkTouchTarget(QQuickItem *target)
@@ -190,8 +210,8 @@ private slots:
     // Every screen name the manager sets, plus one it does not know.
     void screens()
     {
-        const QStringList names = {"InitPage", "OutOfService", "OutOfOrder", "Login", "Settings", "ScreenSaver",
-                                   "Invalid", "EntryGate", "Busy", "NoSuchScreen"};
+        const QStringList names = {"InitPage", "OutOfService", "OutOfOrder", "Login",    "Settings", "ScreenSaver",
+                                   "Invalid",  "EntryGate",    "ExitGate",   "Busy", "NoSuchScreen"};
         QQuickItem *header = item("header");
         QVERIFY(header);
         for (const QString &name : names) {
@@ -381,6 +401,173 @@ private slots:
         QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(item("confirmPopupOk")));
         QTRY_COMPARE(m_gui->deviceId(), QStringLiteral("KK87654321"));
         QVERIFY2(m_log->contains("Save Device Id request : KK87654321"), qPrintable(m_log->lines().join('\n')));
+    }
+
+    void entryGate()
+    {
+        emit m_gui->resetInitialScreen();
+        QCOMPARE(currentScreen(), QStringLiteral("EntryGate"));
+        render();
+        QQuickItem *page = item("pageEntryGate")->property("item").value<QQuickItem *>();
+        QVERIFY(page);
+        const QStringList subPages = {"entryStart", "entryBusy", "entryError", "entryFinal", "entryRoadBusy"};
+        auto shown = [&] {
+            QStringList visible;
+            for (const QString &name : subPages) {
+                if (item(name)->isVisible())
+                    visible << name;
+            }
+            return visible.join(',');
+        };
+
+        QCOMPARE(shown(), QStringLiteral("entryStart"));
+        QTRY_COMPARE(entryTitle("entryStart"), QStringLiteral("Press button for entry"));
+        QCOMPARE(findNamed(item("entryStart"), "messageIcon")->property("status").toInt(), 1);
+        // The manager does not notify the gate kind; the page picks it up
+        // on its next transition.
+        m_gui->setIsEntryGate(false);
+        emit m_gui->resetInitialScreen();
+        QTRY_COMPARE(entryTitle("entryStart"), QStringLiteral("Please insert your card"));
+
+        // A finish without a start is not a transaction of this page.
+        emit m_gui->processFinished();
+        QCOMPARE(shown(), QStringLiteral("entryStart"));
+
+        emit m_gui->processStarted();
+        QCOMPARE(shown(), QStringLiteral("entryBusy"));
+        QVERIFY(item("entryBusyIndicator")->property("running").toBool());
+        emit m_gui->processStarted();
+        QCOMPARE(shown(), QStringLiteral("entryBusy"));
+
+        m_gui->setErrorOccured(false);
+        emit m_gui->processFinished();
+        QCOMPARE(shown(), QStringLiteral("entryFinal"));
+        QTRY_COMPARE(entryTitle("entryFinal"), QStringLiteral("Have a nice trip"));
+        // Only the reset leaves the final page.
+        emit m_gui->processStarted();
+        QCOMPARE(shown(), QStringLiteral("entryFinal"));
+        emit m_gui->resetInitialScreen();
+        QCOMPARE(shown(), QStringLiteral("entryStart"));
+        m_gui->setIsEntryGate(true);
+        emit m_gui->processStarted();
+        emit m_gui->processFinished();
+        QTRY_COMPARE(entryTitle("entryFinal"), QStringLiteral("Please collect your card"));
+        emit m_gui->resetInitialScreen();
+        QTRY_COMPARE(entryTitle("entryStart"), QStringLiteral("Press button for entry"));
+
+        // A failed process shows the manager's error text.
+        m_gui->setErrorMessageScreen("Barrier fault");
+        m_gui->setErrorOccured(true);
+        emit m_gui->processStarted();
+        emit m_gui->processFinished();
+        QCOMPARE(shown(), QStringLiteral("entryError"));
+        QTRY_COMPARE(entryTitle("entryError"), QStringLiteral("Barrier fault"));
+        m_gui->setErrorMessageScreen("No cards left");
+        QTRY_COMPARE(entryTitle("entryError"), QStringLiteral("No cards left"));
+        emit m_gui->resetInitialScreen();
+        QCOMPARE(shown(), QStringLiteral("entryStart"));
+
+        // With the road reported busy a success asks the driver to wait.
+        m_gui->setErrorOccured(false);
+        page->setProperty("roadBusy", true);
+        emit m_gui->processStarted();
+        emit m_gui->processFinished();
+        QCOMPARE(shown(), QStringLiteral("entryRoadBusy"));
+        QTRY_COMPARE(entryTitle("entryRoadBusy"),
+                 QStringLiteral("Successful transaction \n Please wait until the road is free"));
+        render();
+
+        // The page keeps its state while another screen is shown.
+        m_gui->setScreen("Invalid");
+        QVERIFY(!page->isVisible());
+        emit m_gui->resetInitialScreen();
+        QCOMPARE(currentScreen(), QStringLiteral("EntryGate"));
+        QCOMPARE(shown(), QStringLiteral("entryStart"));
+    }
+
+    void numberPadAndLogin()
+    {
+        QSignalSpy granted(m_gui.get(), &GUIManager::settingsAccessGranted);
+        QSignalSpy denied(m_gui.get(), &GUIManager::settingsAccessDenied);
+        m_gui->setScreen("Login", 15000);
+        render();
+        QQuickItem *display = item("pinDisplay");
+        QQuickItem *feedback = item("loginFeedback");
+        QQuickItem *pad = item("numberPad");
+        QVERIFY(display && feedback && pad);
+        QCOMPARE(item("loginTitle")->property("text").toString(), QStringLiteral("Enter PIN"));
+        for (const char *key : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "clear", "ok"})
+            checkTouchTarget(item(QStringLiteral("numberPadKey_") + QLatin1String(key)));
+        QCOMPARE(item("numberPadKey_ok")->property("text").toString(), QStringLiteral("OK"));
+        QCOMPARE(item("numberPadKey_clear")->property("text").toString(), QStringLiteral("CLEAR"));
+
+        // Nothing to send yet.
+        QVERIFY(!item("numberPadKey_ok")->isEnabled());
+        typePin("12");
+        QCOMPARE(pad->property("text").toString(), QStringLiteral("12"));
+        QCOMPARE(display->property("text").toString(), QString(2, QChar(0x25CF)));
+        QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(item("numberPadKey_clear")));
+        QCOMPARE(pad->property("text").toString(), QString());
+        QCOMPARE(display->property("text").toString(), QString());
+        typePin("1234567890");
+        QCOMPARE(pad->property("text").toString(), QStringLiteral("12345678"));
+        QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(item("numberPadKey_clear")));
+
+        // A verdict nobody asked for on this page is ignored.
+        emit m_gui->settingsAccessDenied();
+        QCOMPARE(feedback->property("text").toString(), QString());
+        denied.clear();
+
+        typePin("1234");
+        QVERIFY(item("numberPadKey_ok")->isEnabled());
+        QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(item("numberPadKey_ok")));
+        QTRY_COMPARE(denied.count(), 1);
+        QCOMPARE(granted.count(), 0);
+        QVERIFY(m_log->contains("WARN: User entered wrong pin"));
+        QCOMPARE(feedback->property("text").toString(), QStringLiteral("Wrong PIN, please try again"));
+        QCOMPARE(pad->property("text").toString(), QString());
+        QCOMPARE(m_gui->screen(), QStringLiteral("Login"));
+        render();
+        // The next try clears the complaint.
+        typePin("3");
+        QCOMPARE(feedback->property("text").toString(), QString());
+
+        typePin("917");
+        QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(item("numberPadKey_ok")));
+        QTRY_COMPARE(granted.count(), 1);
+        QCOMPARE(denied.count(), 1);
+        QCOMPARE(feedback->property("text").toString(), QStringLiteral("Access granted"));
+        QVERIFY(!pad->isEnabled());
+        render();
+        QTRY_COMPARE_WITH_TIMEOUT(m_gui->screen(), QStringLiteral("Settings"), 5000);
+        QCOMPARE(currentScreen(), QStringLiteral("Settings"));
+
+        // Coming back later starts with an empty pad and no verdict.
+        m_gui->settingsLogoutRequest();
+        m_gui->setScreen("Login", 15000);
+        QCOMPARE(pad->property("text").toString(), QString());
+        QCOMPARE(feedback->property("text").toString(), QString());
+        QVERIFY(pad->isEnabled());
+    }
+
+    void exitGate()
+    {
+        m_gui->setScreen("ExitGate");
+        render();
+        QQuickItem *page = item("pageExitGate")->property("item").value<QQuickItem *>();
+        QVERIFY(page && page->isVisible());
+        QCOMPARE(item("exitMessage")->property("text").toString(), QStringLiteral("Have a nice trip"));
+        QCOMPARE(item("exitIcon")->property("status").toInt(), 1);
+        QCOMPARE(item("exitFrontPlate")->property("text").toString(), QStringLiteral("-"));
+        QCOMPARE(item("exitRearPlate")->property("text").toString(), QStringLiteral("-"));
+
+        page->setProperty("frontPlate", "ABC-1234");
+        page->setProperty("rearPlate", "XYZ-9876");
+        page->setProperty("message", "Barrier opening");
+        QCOMPARE(item("exitFrontPlate")->property("text").toString(), QStringLiteral("ABC-1234"));
+        QCOMPARE(item("exitRearPlate")->property("text").toString(), QStringLiteral("XYZ-9876"));
+        QCOMPARE(item("exitMessage")->property("text").toString(), QStringLiteral("Barrier opening"));
+        render();
     }
 };
 

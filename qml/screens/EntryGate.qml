@@ -1,0 +1,118 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// Normal operating page of a gate. The manager drives it with its process
+// signals: start -> busy on processStarted, busy -> error or final on
+// processFinished, anything -> start on resetInitialScreen.
+Item {
+    id: page
+
+    // The manager reports nothing about the road beyond the barrier; whoever
+    // knows sets this so that a success asks the driver to wait.
+    property bool roadBusy: false
+    // The manager does not notify changes of its gate kind, so the page
+    // reads it again whenever it is shown or its state changes.
+    property bool entryGate: true
+
+    state: "start"
+
+    function refresh() {
+        entryGate = manager.isEntryGate
+    }
+
+    Component.onCompleted: refresh()
+    onVisibleChanged: refresh()
+    onStateChanged: refresh()
+
+    Connections {
+        target: manager
+        function onProcessStarted() {
+            if (page.state === "start")
+                page.state = "busy"
+        }
+        function onProcessFinished() {
+            if (page.state !== "busy")
+                return
+            if (manager.errorOccured)
+                page.state = "error"
+            else
+                page.state = page.roadBusy ? "roadBusy" : "final"
+        }
+        function onResetInitialScreen() {
+            page.state = "start"
+            page.refresh()
+        }
+    }
+
+    states: [
+        State { name: "start" },
+        State { name: "busy" },
+        State { name: "error" },
+        State { name: "final" },
+        State { name: "roadBusy" }
+    ]
+
+    MessageScreen {
+        objectName: "entryStart"
+        anchors.fill: parent
+        visible: page.state === "start"
+        icon: "qrc:/qml/images/card.svg"
+        title: (page.entryGate ? qsTr("Press button for entry") : qsTr("Please insert your card"))
+               + manager.dynTr
+    }
+
+    Item {
+        objectName: "entryBusy"
+        anchors.fill: parent
+        visible: page.state === "busy"
+
+        Column {
+            anchors.centerIn: parent
+            width: parent.width - 96
+            spacing: 32
+
+            BusyIndicator {
+                objectName: "entryBusyIndicator"
+                anchors.horizontalCenter: parent.horizontalCenter
+                width: 96
+                height: 96
+                running: page.visible && page.state === "busy"
+            }
+            Label {
+                width: parent.width
+                horizontalAlignment: Text.AlignHCenter
+                text: qsTr("Please wait") + manager.dynTr
+                font.pixelSize: 32
+                color: "#263238"
+            }
+        }
+    }
+
+    MessageScreen {
+        objectName: "entryError"
+        anchors.fill: parent
+        visible: page.state === "error"
+        icon: "qrc:/qml/images/warning.svg"
+        titleColor: "#e65100"
+        title: manager.errorMessageScreen + manager.dynTr
+    }
+
+    MessageScreen {
+        objectName: "entryFinal"
+        anchors.fill: parent
+        visible: page.state === "final"
+        icon: "qrc:/qml/images/valid.svg"
+        titleColor: "#2e7d32"
+        title: (page.entryGate ? qsTr("Please collect your card") : qsTr("Have a nice trip"))
+               + manager.dynTr
+    }
+
+    MessageScreen {
+        objectName: "entryRoadBusy"
+        anchors.fill: parent
+        visible: page.state === "roadBusy"
+        icon: "qrc:/qml/images/valid.svg"
+        titleColor: "#2e7d32"
+        title: qsTr("Successful transaction \n Please wait until the road is free") + manager.dynTr
+    }
+}

@@ -1,0 +1,77 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// Exit gate: a message with the licence plates read at the front and rear
+// of the vehicle.
+Item {
+    id: page
+
+    property string message: qsTr("Have a nice trip") + manager.dynTr
+    property string frontPlate
+    property string rearPlate
+
+    Column {
+        anchors.centerIn: parent
+        width: parent.width - 96
+        spacing: 24
+
+        Image {
+            objectName: "exitIcon"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: 128
+            height: 128
+            sourceSize.width: 128
+            sourceSize.height: 128
+            source: "qrc:/qml/images/car.svg"
+        }
+        Label {
+            objectName: "exitMessage"
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            text: page.message
+            font.pixelSize: 36
+            font.bold: true
+            color: "#263238"
+        }
+        Row {
+            anchors.horizontalCenter: parent.horizontalCenter
+            spacing: 48
+
+            Repeater {
+                model: [
+                    { name: "exitFrontPlate", title: qsTr("Front plate"), plate: page.frontPlate },
+                    { name: "exitRearPlate", title: qsTr("Rear plate"), plate: page.rearPlate }
+                ]
+
+                Column {
+                    spacing: 8
+
+                    Label {
+                        text: modelData.title + manager.dynTr
+                        font.pixelSize: 20
+                        color: "#546e7a"
+                    }
+                    Rectangle {
+                        width: 280
+                        height: 64
+                        radius: 6
+                        color: "#fafafa"
+                        border.color: "#263238"
+                        border.width: 3
+
+                        Label {
+                            objectName: modelData.name
+                            anchors.centerIn: parent
+                            text: modelData.plate !== "" ? modelData.plate : "-"
+                            font.pixelSize: 32
+                            font.bold: true
+                            font.letterSpacing: 2
+                            color: "#263238"
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
