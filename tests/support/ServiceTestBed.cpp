@@ -52,3 +52,17 @@ bool ServiceTestBed::waitUntilLive(MqttClient &client, const QString &topic, con
     m_peer.clear();
     return live;
 }
+
+bool ServiceTestBed::serve(MqttClient &client, const QString &topic, const QByteArray &payload)
+{
+    QSignalSpy received(&client, &MqttClient::received);
+    if (!m_peer.publish(topic, payload))
+        return false;
+    // Waits in the same 50 ms steps as QTRY_VERIFY, which lets a stimulus's
+    // stragglers arrive before the test goes on.
+    if (received.isEmpty())
+        QTest::qWait(0);
+    for (int waited = 0; waited < Timeout && received.isEmpty(); waited += 50)
+        QTest::qWait(50);
+    return !received.isEmpty();
+}

@@ -42,6 +42,9 @@ public:
     // comes through, so the peer publishes it until one does (pick a probe
     // the client ignores). Then the peer forgets everything it has heard.
     bool waitUntilLive(manager::MqttClient &client, const QString &topic, const QByteArray &probe);
+    // The peer publishes payload on topic; true once the client has received
+    // a message (the service's answer to the test's stimulus).
+    bool serve(manager::MqttClient &client, const QString &topic, const QByteArray &payload);
 
 private:
     MosquittoBroker m_broker;

@@ -23,9 +23,7 @@ class tst_Barcode : public QObject
 private:
     void serve(const QString &topic, const QByteArray &payload)
     {
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QVERIFY(m_peer.publish(topic, payload));
-        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 10000);
+        QVERIFY(m_bed.serve(*m_mqtt, topic, payload));
     }
 
     ServiceTestBed m_bed;

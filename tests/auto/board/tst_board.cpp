@@ -47,9 +47,7 @@ private:
     // Sends one message as the board service and waits until the client has it.
     void serve(const QString &suffix, const QByteArray &payload)
     {
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QVERIFY(m_peer.publish(Base + suffix, payload));
-        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 10000);
+        QVERIFY(m_bed.serve(*m_mqtt, Base + suffix, payload));
     }
 
     // The next message the client published under the base, with its topic checked.

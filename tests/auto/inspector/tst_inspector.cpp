@@ -33,9 +33,7 @@ class tst_Inspector : public QObject
 private:
     void serve(const QString &suffix, const QByteArray &payload)
     {
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QVERIFY(m_peer.publish(Base + suffix, payload));
-        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 10000);
+        QVERIFY(m_bed.serve(*m_mqtt, Base + suffix, payload));
     }
 
     // The next request the client published; the peer's own messages are skipped.

@@ -53,9 +53,7 @@ private:
     // Sends one message as the service and waits until the client has handled it.
     void serve(const QString &topic, const QByteArray &payload)
     {
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QVERIFY(m_peer.publish(topic, payload));
-        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 10000);
+        QVERIFY(m_bed.serve(*m_mqtt, topic, payload));
     }
 
     Ethernet *ethernet() const { return m_network->ethernet(); }

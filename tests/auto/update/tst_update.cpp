@@ -23,9 +23,7 @@ class tst_Update : public QObject
 private:
     void serve(const QString &suffix, const QByteArray &payload)
     {
-        QSignalSpy received(m_mqtt.get(), &MqttClient::received);
-        QVERIFY(m_peer.publish(Base + suffix, payload));
-        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 10000);
+        QVERIFY(m_bed.serve(*m_mqtt, Base + suffix, payload));
     }
 
     QTimer *checkTimer() const { return m_update->findChild<QTimer *>("checkTimer"); }
