@@ -152,7 +152,7 @@ void GUIManager::initQml()
     connect(&m_screenTimer, &QTimer::timeout, this, &GUIManager::onScreenTimeout);
 
     setScreen(QStringLiteral("Busy"), 10000);
-    setMessage(tr("Initializing"));
+    setMessage(QStringLiteral(QT_TR_NOOP("Initializing")));
 }
 
 void GUIManager::initMqtt()
@@ -178,7 +178,7 @@ void GUIManager::initMqtt()
         m_mqtt.connect();
     else
         m_mqtt.disconnect();
-    setMessage(QStringLiteral("Connecting"));
+    setMessage(QStringLiteral(QT_TR_NOOP("Connecting")));
 }
 
 void GUIManager::initManagers()
@@ -204,11 +204,11 @@ void GUIManager::initManagers()
     connect(this, &GUIManager::screenChanged, this, &GUIManager::onScreenChanged);
     connect(&m_inspector, &manager::Inspector::systemRebootStarted, this, [this] {
         setScreen(QStringLiteral("Busy"), 30000);
-        setMessage(tr("Rebooting"));
+        setMessage(QStringLiteral(QT_TR_NOOP("Rebooting")));
     });
     connect(&m_inspector, &manager::Inspector::systemShutdownStarted, this, [this] {
         setScreen(QStringLiteral("Busy"), 30000);
-        setMessage(tr("Shutting down"));
+        setMessage(QStringLiteral(QT_TR_NOOP("Shutting down")));
     });
 }
 
@@ -256,7 +256,7 @@ void GUIManager::publishConfig()
 void GUIManager::onMqttConnected()
 {
     qInfo().noquote().nospace() << LogTag << "Connected to MQTT broker";
-    setMessage(QStringLiteral("Connected"));
+    setMessage(QStringLiteral(QT_TR_NOOP("Connected")));
     // The client renews its subscriptions after every reconnect by itself;
     // subscribing again each time would only grow its list.
     const QString b = base();
@@ -357,7 +357,7 @@ void GUIManager::setIdleScreen()
     const QString status = m_ltxgTerminal.status();
     if (status == QLatin1String("init")) {
         setScreen(QStringLiteral("Busy"));
-        setMessage(tr("Please Wait"));
+        setMessage(QStringLiteral(QT_TR_NOOP("Please Wait")));
     } else if (status == QLatin1String("out-of-service")) {
         setScreen(QStringLiteral("OutOfService"));
         m_ltxgTerminal.disableRfid();
@@ -425,21 +425,21 @@ void GUIManager::settingsLogoutRequest()
 void GUIManager::shutdownRequest()
 {
     setScreen(QStringLiteral("Busy"), 30000);
-    setMessage(tr("Shutting down"));
+    setMessage(QStringLiteral(QT_TR_NOOP("Shutting down")));
     m_inspector.systemShutdown();
 }
 
 void GUIManager::rebootRequest()
 {
     setScreen(QStringLiteral("Busy"), 30000);
-    setMessage(tr("Rebooting"));
+    setMessage(QStringLiteral(QT_TR_NOOP("Rebooting")));
     m_inspector.systemReboot();
 }
 
 void GUIManager::exitRequest()
 {
     setScreen(QStringLiteral("Busy"), 30000);
-    setMessage(tr("Exiting"));
+    setMessage(QStringLiteral(QT_TR_NOOP("Exiting")));
     QTimer::singleShot(2000, this, [] { QCoreApplication::exit(0); });
 }
 
@@ -631,31 +631,31 @@ void GUIManager::errorMessage(const int &code)
     QString text;
     switch (code) {
     case ErrorScannedoDcuments:
-        text = QStringLiteral("Please scan your documents \n Unable to issue a card due to an error in the previous step");
+        text = QStringLiteral(QT_TR_NOOP("Please scan your documents \n Unable to issue a card due to an error in the previous step"));
         break;
     case ErrorAvailableCards:
-        text = QStringLiteral("There are no cards available \n Please wait for assistance");
+        text = QStringLiteral(QT_TR_NOOP("There are no cards available \n Please wait for assistance"));
         break;
     case ErrorRepeatAction:
-        text = QStringLiteral("Please try again");
+        text = QStringLiteral(QT_TR_NOOP("Please try again"));
         break;
     case ErrorOutOfService:
-        text = QStringLiteral("The device is currently Out Of Service \n Please wait for assistance");
+        text = QStringLiteral(QT_TR_NOOP("The device is currently Out Of Service \n Please wait for assistance"));
         break;
     case ErrorInvalidCard:
-        text = QStringLiteral("Invalid Card \n Please insert the correct card");
+        text = QStringLiteral(QT_TR_NOOP("Invalid Card \n Please insert the correct card"));
         break;
     case ErrorBarrier:
-        text = QStringLiteral("Barrier Error \n Please wait for assistance");
+        text = QStringLiteral(QT_TR_NOOP("Barrier Error \n Please wait for assistance"));
         break;
     case ErrorCameraData:
-        text = QStringLiteral("Camera Error \n Please wait for assistance");
+        text = QStringLiteral(QT_TR_NOOP("Camera Error \n Please wait for assistance"));
         break;
     case ErrorOutOfOrder:
-        text = QStringLiteral("The device is Out Of Order");
+        text = QStringLiteral(QT_TR_NOOP("The device is Out Of Order"));
         break;
     case ErrorUnregisteredDevice:
-        text = QStringLiteral("Unregistered device");
+        text = QStringLiteral(QT_TR_NOOP("Unregistered device"));
         break;
     default:
         break;
@@ -853,7 +853,7 @@ void GUIManager::issueCard()
     card->incrUsageCounter(1);
     card->addUsageLog(QStringLiteral("entry"), deviceId(), QStringLiteral("kivo-rnd"));
 
-    setMessage(QStringLiteral("Issuing card"));
+    setMessage(QStringLiteral(QT_TR_NOOP("Issuing card")));
 
     QPointer<GUIManager> self(this);
     m_cardIssuer.issueCard(card, 60)
@@ -867,18 +867,18 @@ void GUIManager::issueCard()
         .done([self](const manager::CardIssuer::Result &r) {
             if (!self)
                 return;
-            self->setMessage(QStringLiteral("Card collected"));
+            self->setMessage(QStringLiteral(QT_TR_NOOP("Card collected")));
             qInfo().noquote().nospace() << LogTag << "Card issued successfully : "
                                         << (r.card ? r.card->uid() : QStringLiteral("<null>"));
             QTimer::singleShot(2000, self, [self] {
                 qInfo().noquote().nospace() << LogTag << "Preparing next card";
-                self->setMessage(QStringLiteral("Preparing next card"));
+                self->setMessage(QStringLiteral(QT_TR_NOOP("Preparing next card")));
                 self->m_cardIssuer.prepareCard()
                     .done([self](const manager::CardIssuer::Result &) {
                         if (!self)
                             return;
                         self->m_issuing = false;
-                        self->setMessage(QStringLiteral("Ready to issue card"));
+                        self->setMessage(QStringLiteral(QT_TR_NOOP("Ready to issue card")));
                     })
                     .fail([self](const manager::CardIssuer::Result &) {
                         if (self)

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "Config.h"
 #include "GUIManager.h"
+#include "Resources.h"
 
 #include <QFont>
 #include <QFontDatabase>
@@ -8,8 +9,7 @@
 
 int main(int argc, char *argv[])
 {
-    Q_INIT_RESOURCE(fonts);
-    Q_INIT_RESOURCE(qml);
+    Resources::init();
 
     // Selects the on-screen keyboard; must be set before the application exists.
     qputenv("QT_IM_MODULE", QByteArrayLiteral("freevirtualkeyboard"));

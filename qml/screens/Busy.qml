@@ -23,7 +23,7 @@ Item {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
-            text: manager.message + manager.dynTr
+            text: qsTranslate("GUIManager", manager.message) + manager.dynTr
             font.pixelSize: 32
             color: "#263238"
         }

@@ -94,7 +94,7 @@ Item {
         visible: page.state === "error"
         icon: "qrc:/qml/images/warning.svg"
         titleColor: "#e65100"
-        title: manager.errorMessageScreen + manager.dynTr
+        title: qsTranslate("GUIManager", manager.errorMessageScreen) + manager.dynTr
     }
 
     MessageScreen {

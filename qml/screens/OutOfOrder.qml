@@ -4,6 +4,6 @@ import QtQuick 2.15
 MessageScreen {
     icon: "qrc:/qml/images/warning.svg"
     title: qsTr("Out of order") + manager.dynTr
-    message: manager.message + manager.dynTr
+    message: qsTranslate("GUIManager", manager.message) + manager.dynTr
     titleColor: "#e65100"
 }

@@ -4,5 +4,5 @@ import QtQuick 2.15
 MessageScreen {
     icon: "qrc:/qml/images/out-of-service.svg"
     title: qsTr("Out of service") + manager.dynTr
-    message: manager.message + manager.dynTr
+    message: qsTranslate("GUIManager", manager.message) + manager.dynTr
 }

@@ -42,15 +42,15 @@ QString textForm(const QJsonValue &value)
 const QMap<QString, const char *> &peripheralLabels()
 {
     static const QMap<QString, const char *> labels{
-        {QStringLiteral("display"), QT_TR_NOOP("Display")},
-        {QStringLiteral("ftdi"), QT_TR_NOOP("FTDI")},
-        {QStringLiteral("mPCIe1"), QT_TR_NOOP("mPCIe #1")},
-        {QStringLiteral("mPCIe2"), QT_TR_NOOP("mPCIe #2")},
-        {QStringLiteral("qrReader"), QT_TR_NOOP("QR Reader")},
-        {QStringLiteral("rfidReader"), QT_TR_NOOP("RFID Reader")},
-        {QStringLiteral("touch"), QT_TR_NOOP("Touch")},
-        {QStringLiteral("usbHost1"), QT_TR_NOOP("USB Host")},
-        {QStringLiteral("usbHub"), QT_TR_NOOP("USB Hub")},
+        {QStringLiteral("display"), QT_TRANSLATE_NOOP("manager::Board", "Display")},
+        {QStringLiteral("ftdi"), QT_TRANSLATE_NOOP("manager::Board", "FTDI")},
+        {QStringLiteral("mPCIe1"), QT_TRANSLATE_NOOP("manager::Board", "mPCIe #1")},
+        {QStringLiteral("mPCIe2"), QT_TRANSLATE_NOOP("manager::Board", "mPCIe #2")},
+        {QStringLiteral("qrReader"), QT_TRANSLATE_NOOP("manager::Board", "QR Reader")},
+        {QStringLiteral("rfidReader"), QT_TRANSLATE_NOOP("manager::Board", "RFID Reader")},
+        {QStringLiteral("touch"), QT_TRANSLATE_NOOP("manager::Board", "Touch")},
+        {QStringLiteral("usbHost1"), QT_TRANSLATE_NOOP("manager::Board", "USB Host")},
+        {QStringLiteral("usbHub"), QT_TRANSLATE_NOOP("manager::Board", "USB Hub")},
     };
     return labels;
 }

@@ -2,6 +2,7 @@
 #include "GUIManager.h"
 #include "LogRecorder.h"
 #include "MosquittoBroker.h"
+#include "Resources.h"
 #include "Transaction.h"
 #include "logger.h"
 
@@ -123,8 +124,7 @@ private:
 private slots:
     void initTestCase()
     {
-        Q_INIT_RESOURCE(qml);
-        Q_INIT_RESOURCE(fonts);
+        Resources::init();
         QCoreApplication::setApplicationName("LTXGTerminalUI");
         QCoreApplication::setApplicationVersion("050fccb");
         manager::Logger::instance();

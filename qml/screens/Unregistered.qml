@@ -1,0 +1,13 @@
+import QtQuick 2.15
+
+// The validation service does not know this terminal yet: the technician
+// needs its serial number and address to register it.
+MessageScreen {
+    readonly property var ipv4: network.primaryConnection ? network.primaryConnection.ipv4 : null
+
+    icon: "qrc:/qml/images/warning.svg"
+    title: qsTr("Unregistered device") + manager.dynTr
+    titleColor: "#e65100"
+    message: qsTr("Serial number: %1").arg(manager.deviceId !== "" ? manager.deviceId : "-") + "\n"
+             + qsTr("IP address: %1").arg(ipv4 && ipv4.address !== "" ? ipv4.address : "-") + manager.dynTr
+}
