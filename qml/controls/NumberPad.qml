@@ -54,6 +54,11 @@ Grid {
             contentItem: Label {
                 text: key.text
                 font: key.font
+                // Longer words of other languages shrink to the key.
+                leftPadding: 4
+                rightPadding: 4
+                fontSizeMode: Text.HorizontalFit
+                minimumPixelSize: 12
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
                 color: key.isAccept ? pad.style.acceptTextColor : pad.style.textColor
