@@ -29,7 +29,8 @@ ApplicationWindow {
         { name: "OutOfOrder", source: "qrc:/qml/screens/OutOfOrder.qml" },
         { name: "OutOfService", source: "qrc:/qml/screens/OutOfService.qml" },
         { name: "Invalid", source: "qrc:/qml/screens/Invalid.qml" },
-        { name: "Login", source: "qrc:/qml/screens/Login.qml" }
+        { name: "Login", source: "qrc:/qml/screens/Login.qml" },
+        { name: "Settings", source: "qrc:/qml/screens/settings/Main.qml" }
     ]
 
     header: Header {

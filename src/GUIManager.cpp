@@ -104,6 +104,9 @@ GUIManager::~GUIManager()
     // load() made the QML root our parent; the engine (a member) deletes that
     // root, which must not then try to delete us a second time.
     setParent(nullptr);
+    // The pages bind to the clients and the event log, which are destroyed
+    // before the engine; take the pages down while those still exist.
+    qDeleteAll(m_engine.rootObjects());
 }
 
 void GUIManager::init()

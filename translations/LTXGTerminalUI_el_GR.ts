@@ -2,6 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="el_GR">
 <context>
+    <name>Audio</name>
+    <message>
+        <source>Audio</source>
+        <translation>Ήχος</translation>
+    </message>
+    <message>
+        <source>Sound</source>
+        <translation>Ήχος</translation>
+    </message>
+    <message>
+        <source>Sound enabled</source>
+        <translation>Ήχος ενεργός</translation>
+    </message>
+    <message>
+        <source>Sounds of the validation results</source>
+        <translation>Ήχοι των αποτελεσμάτων επικύρωσης</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Ένταση</translation>
+    </message>
+    <message>
+        <source>Test sound</source>
+        <translation>Δοκιμαστικός ήχος</translation>
+    </message>
+    <message>
+        <source>PLAY</source>
+        <translation>ΑΝΑΠΑΡΑΓΩΓΗ</translation>
+    </message>
+</context>
+<context>
     <name>CustomPopup</name>
     <message>
         <source>CANCEL</source>
@@ -10,6 +41,172 @@
     <message>
         <source>OK</source>
         <translation>ΟΚ</translation>
+    </message>
+</context>
+<context>
+    <name>Diagnostics</name>
+    <message>
+        <source>Diagnostics</source>
+        <translation>Διαγνωστικά</translation>
+    </message>
+    <message>
+        <source>RTC</source>
+        <translation>RTC</translation>
+    </message>
+    <message>
+        <source>Ethernet</source>
+        <translation>Ethernet</translation>
+    </message>
+    <message>
+        <source>USB Hub</source>
+        <translation>USB Hub</translation>
+    </message>
+    <message>
+        <source>USB Host</source>
+        <translation>USB Host</translation>
+    </message>
+    <message>
+        <source>FTDI</source>
+        <translation>FTDI</translation>
+    </message>
+    <message>
+        <source>mPCIe #1</source>
+        <translation>mPCIe #1</translation>
+    </message>
+    <message>
+        <source>Touch</source>
+        <translation>Οθόνη αφής</translation>
+    </message>
+    <message>
+        <source>SD Card</source>
+        <translation>Κάρτα SD</translation>
+    </message>
+    <message>
+        <source>Ignition</source>
+        <translation>Ανάφλεξη</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>Θερμοκρασία</translation>
+    </message>
+    <message>
+        <source>Voltage</source>
+        <translation>Τάση</translation>
+    </message>
+    <message>
+        <source>RFID</source>
+        <translation>RFID</translation>
+    </message>
+    <message>
+        <source>Barcode</source>
+        <translation>Barcode</translation>
+    </message>
+    <message>
+        <source>SAM</source>
+        <translation>SAM</translation>
+    </message>
+    <message>
+        <source>RFID Manager</source>
+        <translation>Διαχείριση RFID</translation>
+    </message>
+    <message>
+        <source>Barcode Manager</source>
+        <translation>Διαχείριση barcode</translation>
+    </message>
+    <message>
+        <source>Board Manager</source>
+        <translation>Διαχείριση πλακέτας</translation>
+    </message>
+    <message>
+        <source>Buzzer</source>
+        <translation>Βομβητής</translation>
+    </message>
+    <message>
+        <source>Front LEDs</source>
+        <translation>Μπροστινά LED</translation>
+    </message>
+    <message>
+        <source>Speaker</source>
+        <translation>Ηχείο</translation>
+    </message>
+    <message>
+        <source>Barcode Scan</source>
+        <translation>Σάρωση barcode</translation>
+    </message>
+    <message>
+        <source>Card Scan</source>
+        <translation>Ανάγνωση κάρτας</translation>
+    </message>
+    <message>
+        <source>Light Sensor</source>
+        <translation>Αισθητήρας φωτός</translation>
+    </message>
+    <message>
+        <source>Display RGB Test</source>
+        <translation>Έλεγχος χρωμάτων οθόνης</translation>
+    </message>
+    <message>
+        <source>Automatic checks</source>
+        <translation>Αυτόματοι έλεγχοι</translation>
+    </message>
+    <message>
+        <source>Operator checks</source>
+        <translation>Έλεγχοι χειριστή</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ΟΚ</translation>
+    </message>
+    <message>
+        <source>ERROR</source>
+        <translation>ΣΦΑΛΜΑ</translation>
+    </message>
+    <message>
+        <source>FINISH</source>
+        <translation>ΟΛΟΚΛΗΡΩΣΗ</translation>
+    </message>
+    <message>
+        <source>Test report</source>
+        <translation>Αναφορά ελέγχου</translation>
+    </message>
+</context>
+<context>
+    <name>Display</name>
+    <message>
+        <source>Display</source>
+        <translation>Οθόνη</translation>
+    </message>
+    <message>
+        <source>Brightness</source>
+        <translation>Φωτεινότητα</translation>
+    </message>
+    <message>
+        <source>Automatic brightness</source>
+        <translation>Αυτόματη φωτεινότητα</translation>
+    </message>
+    <message>
+        <source>Ambient light: %1%</source>
+        <translation>Φως περιβάλλοντος: %1%</translation>
+    </message>
+    <message>
+        <source>Set by the light sensor</source>
+        <translation>Από τον αισθητήρα φωτός</translation>
+    </message>
+    <message>
+        <source>Power and cursor</source>
+        <translation>Τροφοδοσία και δείκτης</translation>
+    </message>
+    <message>
+        <source>Display off after (minutes)</source>
+        <translation>Σβήσιμο οθόνης μετά από (λεπτά)</translation>
+    </message>
+    <message>
+        <source>On the out-of-order and out-of-service screens; 0 keeps it on</source>
+        <translation>Στις οθόνες βλάβης και εκτός υπηρεσίας· με 0 μένει αναμμένη</translation>
+    </message>
+    <message>
+        <source>Show mouse cursor</source>
+        <translation>Εμφάνιση δείκτη ποντικιού</translation>
     </message>
 </context>
 <context>
@@ -39,6 +236,187 @@
  Please wait until the road is free</source>
         <translation>Επιτυχής συναλλαγή 
  Παρακαλώ περιμένετε μέχρι να ελευθερωθεί ο δρόμος</translation>
+    </message>
+</context>
+<context>
+    <name>Ethernet</name>
+    <message>
+        <source>Ethernet</source>
+        <translation>Ethernet</translation>
+    </message>
+    <message>
+        <source>Automatic (DHCP)</source>
+        <translation>Αυτόματα (DHCP)</translation>
+    </message>
+    <message>
+        <source>Static</source>
+        <translation>Στατική</translation>
+    </message>
+    <message>
+        <source>Interface</source>
+        <translation>Διεπαφή</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Κατάσταση</translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation>Αιτία</translation>
+    </message>
+    <message>
+        <source>MAC address</source>
+        <translation>Διεύθυνση MAC</translation>
+    </message>
+    <message>
+        <source>Addressing</source>
+        <translation>Διευθυνσιοδότηση</translation>
+    </message>
+    <message>
+        <source>IPv4</source>
+        <translation>IPv4</translation>
+    </message>
+    <message>
+        <source>IP address</source>
+        <translation>Διεύθυνση IP</translation>
+    </message>
+    <message>
+        <source>Netmask</source>
+        <translation>Μάσκα δικτύου</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>Πύλη</translation>
+    </message>
+    <message>
+        <source>DNS servers</source>
+        <translation>Διακομιστές DNS</translation>
+    </message>
+    <message>
+        <source>CONFIGURE</source>
+        <translation>ΡΥΘΜΙΣΗ</translation>
+    </message>
+</context>
+<context>
+    <name>EthernetConfig</name>
+    <message>
+        <source>Ethernet configuration</source>
+        <translation>Ρυθμίσεις Ethernet</translation>
+    </message>
+    <message>
+        <source>Addressing</source>
+        <translation>Διευθυνσιοδότηση</translation>
+    </message>
+    <message>
+        <source>Method</source>
+        <translation>Μέθοδος</translation>
+    </message>
+    <message>
+        <source>Automatic (DHCP)</source>
+        <translation>Αυτόματα (DHCP)</translation>
+    </message>
+    <message>
+        <source>Static</source>
+        <translation>Στατική</translation>
+    </message>
+    <message>
+        <source>Static addresses</source>
+        <translation>Στατικές διευθύνσεις</translation>
+    </message>
+    <message>
+        <source>IP address</source>
+        <translation>Διεύθυνση IP</translation>
+    </message>
+    <message>
+        <source>Required, e.g. 192.168.1.20</source>
+        <translation>Υποχρεωτικό, π.χ. 192.168.1.20</translation>
+    </message>
+    <message>
+        <source>Netmask</source>
+        <translation>Μάσκα δικτύου</translation>
+    </message>
+    <message>
+        <source>Required, e.g. 255.255.255.0</source>
+        <translation>Υποχρεωτικό, π.χ. 255.255.255.0</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>Πύλη</translation>
+    </message>
+    <message>
+        <source>Not a valid address</source>
+        <translation>Μη έγκυρη διεύθυνση</translation>
+    </message>
+    <message>
+        <source>DNS server 1</source>
+        <translation>Διακομιστής DNS 1</translation>
+    </message>
+    <message>
+        <source>DNS server 2</source>
+        <translation>Διακομιστής DNS 2</translation>
+    </message>
+    <message>
+        <source>UNDO CHANGES</source>
+        <translation>ΑΝΑΙΡΕΣΗ ΑΛΛΑΓΩΝ</translation>
+    </message>
+    <message>
+        <source>SAVE</source>
+        <translation>ΑΠΟΘΗΚΕΥΣΗ</translation>
+    </message>
+</context>
+<context>
+    <name>EventLog</name>
+    <message>
+        <source>Event Log</source>
+        <translation>Αρχείο συμβάντων</translation>
+    </message>
+    <message>
+        <source>All history</source>
+        <translation>Όλο το ιστορικό</translation>
+    </message>
+    <message>
+        <source>Last hour</source>
+        <translation>Τελευταία ώρα</translation>
+    </message>
+    <message>
+        <source>Last 2 hours</source>
+        <translation>Τελευταίες 2 ώρες</translation>
+    </message>
+    <message>
+        <source>Today</source>
+        <translation>Σήμερα</translation>
+    </message>
+    <message>
+        <source>Yesterday</source>
+        <translation>Χθες</translation>
+    </message>
+    <message>
+        <source>Last week</source>
+        <translation>Τελευταία εβδομάδα</translation>
+    </message>
+    <message>
+        <source>Last month</source>
+        <translation>Τελευταίος μήνας</translation>
+    </message>
+    <message>
+        <source>All categories</source>
+        <translation>Κάθε κατηγορία</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Γενικά</translation>
+    </message>
+    <message>
+        <source>Board</source>
+        <translation>Πλακέτα</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Αναζήτηση</translation>
+    </message>
+    <message>
+        <source>No events</source>
+        <translation>Δεν υπάρχουν συμβάντα</translation>
     </message>
 </context>
 <context>
@@ -208,10 +586,168 @@
     </message>
 </context>
 <context>
+    <name>Main</name>
+    <message>
+        <source>Validator</source>
+        <translation>Ακυρωτικό</translation>
+    </message>
+    <message>
+        <source>Validator information and settings</source>
+        <translation>Πληροφορίες και ρυθμίσεις ακυρωτικού</translation>
+    </message>
+    <message>
+        <source>Diagnostics</source>
+        <translation>Διαγνωστικά</translation>
+    </message>
+    <message>
+        <source>System health and diagnostic</source>
+        <translation>Υγεία συστήματος και διαγνωστικά</translation>
+    </message>
+    <message>
+        <source>Region</source>
+        <translation>Περιοχή</translation>
+    </message>
+    <message>
+        <source>Date, time and languange settings</source>
+        <translation>Ρυθμίσεις ημερομηνίας, ώρας και γλώσσας</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>Ήχος</translation>
+    </message>
+    <message>
+        <source>Adjust audio volume</source>
+        <translation>Ρύθμιση έντασης ήχου</translation>
+    </message>
+    <message>
+        <source>Display</source>
+        <translation>Οθόνη</translation>
+    </message>
+    <message>
+        <source>Adjust display brightness and mode</source>
+        <translation>Ρύθμιση φωτεινότητας και λειτουργίας οθόνης</translation>
+    </message>
+    <message>
+        <source>Network</source>
+        <translation>Δίκτυο</translation>
+    </message>
+    <message>
+        <source>Configure Ethernet, WiFi and Modem</source>
+        <translation>Ρύθμιση Ethernet, WiFi και modem</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>Ενημέρωση</translation>
+    </message>
+    <message>
+        <source>Check for software and sytem updates</source>
+        <translation>Έλεγχος για ενημερώσεις λογισμικού και συστήματος</translation>
+    </message>
+    <message>
+        <source>Event Log</source>
+        <translation>Αρχείο συμβάντων</translation>
+    </message>
+    <message>
+        <source>Examine system events and alarms</source>
+        <translation>Εξέταση συμβάντων και συναγερμών του συστήματος</translation>
+    </message>
+    <message>
+        <source>Scan Config QR</source>
+        <translation>Σάρωση QR ρυθμίσεων</translation>
+    </message>
+    <message>
+        <source>Restart Application</source>
+        <translation>Επανεκκίνηση εφαρμογής</translation>
+    </message>
+    <message>
+        <source>Reboot</source>
+        <translation>Επανεκκίνηση</translation>
+    </message>
+    <message>
+        <source>Shutdown</source>
+        <translation>Τερματισμός</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Αποσύνδεση</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Ρυθμίσεις</translation>
+    </message>
+    <message>
+        <source>Are you sure?</source>
+        <translation>Είστε σίγουροι;</translation>
+    </message>
+    <message>
+        <source>Scan Configuration QR code</source>
+        <translation>Σάρωση κωδικού QR ρυθμίσεων</translation>
+    </message>
+    <message>
+        <source>Hold the configuration QR code in front of the barcode reader</source>
+        <translation>Κρατήστε τον κωδικό QR ρυθμίσεων μπροστά στον αναγνώστη barcode</translation>
+    </message>
+    <message>
+        <source>CONFIGURATION APPLIED</source>
+        <translation>Η ΡΥΘΜΙΣΗ ΕΦΑΡΜΟΣΤΗΚΕ</translation>
+    </message>
+</context>
+<context>
+    <name>Network</name>
+    <message>
+        <source>Network</source>
+        <translation>Δίκτυο</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Κατάσταση</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Κατάσταση</translation>
+    </message>
+    <message>
+        <source>Connectivity</source>
+        <translation>Συνδεσιμότητα</translation>
+    </message>
+    <message>
+        <source>Host name</source>
+        <translation>Όνομα υπολογιστή</translation>
+    </message>
+    <message>
+        <source>Primary connection</source>
+        <translation>Κύρια σύνδεση</translation>
+    </message>
+    <message>
+        <source>Interface</source>
+        <translation>Διεπαφή</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Τύπος</translation>
+    </message>
+    <message>
+        <source>IP address</source>
+        <translation>Διεύθυνση IP</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>Πύλη</translation>
+    </message>
+    <message>
+        <source>Interfaces</source>
+        <translation>Διεπαφές</translation>
+    </message>
+    <message>
+        <source>Ethernet</source>
+        <translation>Ethernet</translation>
+    </message>
+</context>
+<context>
     <name>NumberPad</name>
     <message>
         <source>CLEAR</source>
-        <translation>ΚΑΘΑΡΙΣΜΟΣ</translation>
+        <translation>ΣΒΗΣΙΜΟ</translation>
     </message>
     <message>
         <source>OK</source>
@@ -257,6 +793,81 @@
     <message>
         <source>Give these details to the back office to register the terminal.</source>
         <translation>Δώστε αυτά τα στοιχεία στο κέντρο ελέγχου για να καταχωρηθεί το τερματικό.</translation>
+    </message>
+</context>
+<context>
+    <name>Region</name>
+    <message>
+        <source>Date, time and languange settings</source>
+        <translation>Ρυθμίσεις ημερομηνίας, ώρας και γλώσσας</translation>
+    </message>
+    <message>
+        <source>Greek</source>
+        <translation>Ελληνικά</translation>
+    </message>
+    <message>
+        <source>English (US)</source>
+        <translation>Αγγλικά (ΗΠΑ)</translation>
+    </message>
+    <message>
+        <source>English (Ireland)</source>
+        <translation>Αγγλικά (Ιρλανδία)</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Γλώσσα</translation>
+    </message>
+    <message>
+        <source>Time zone</source>
+        <translation>Ζώνη ώρας</translation>
+    </message>
+    <message>
+        <source>The system did not report any time zone</source>
+        <translation>Το σύστημα δεν ανέφερε ζώνη ώρας</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Άγνωστο</translation>
+    </message>
+    <message>
+        <source>Network time</source>
+        <translation>Ώρα δικτύου</translation>
+    </message>
+    <message>
+        <source>Automatic time (NTP)</source>
+        <translation>Αυτόματη ώρα (NTP)</translation>
+    </message>
+    <message>
+        <source>Synchronised</source>
+        <translation>Συγχρονισμένο</translation>
+    </message>
+    <message>
+        <source>Not synchronised</source>
+        <translation>Χωρίς συγχρονισμό</translation>
+    </message>
+    <message>
+        <source>NTP server</source>
+        <translation>Διακομιστής NTP</translation>
+    </message>
+    <message>
+        <source>Use a host name or an address</source>
+        <translation>Όνομα υπολογιστή ή διεύθυνση</translation>
+    </message>
+    <message>
+        <source>pool.ntp.org</source>
+        <translation>pool.ntp.org</translation>
+    </message>
+    <message>
+        <source>APPLY</source>
+        <translation>ΕΦΑΡΜΟΓΗ</translation>
+    </message>
+    <message>
+        <source>Synchronise the clock now</source>
+        <translation>Συγχρονισμός ρολογιού τώρα</translation>
+    </message>
+    <message>
+        <source>SYNC NOW</source>
+        <translation>ΣΥΓΧΡΟΝΙΣΜΟΣ</translation>
     </message>
 </context>
 <context>
@@ -382,6 +993,243 @@
     <message>
         <source>IP address: %1</source>
         <translation>Διεύθυνση IP: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Update</name>
+    <message>
+        <source>Update</source>
+        <translation>Ενημέρωση</translation>
+    </message>
+    <message>
+        <source>Disconnected</source>
+        <translation>Αποσυνδεδεμένο</translation>
+    </message>
+    <message>
+        <source>Checking for updates</source>
+        <translation>Έλεγχος για ενημερώσεις</translation>
+    </message>
+    <message>
+        <source>Ready to install</source>
+        <translation>Έτοιμο για εγκατάσταση</translation>
+    </message>
+    <message>
+        <source>No pending updates</source>
+        <translation>Δεν υπάρχουν εκκρεμείς ενημερώσεις</translation>
+    </message>
+    <message>
+        <source>Downloading</source>
+        <translation>Λήψη</translation>
+    </message>
+    <message>
+        <source>Installing</source>
+        <translation>Εγκατάσταση</translation>
+    </message>
+    <message>
+        <source>Software</source>
+        <translation>Λογισμικό</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Κατάσταση</translation>
+    </message>
+    <message>
+        <source>Installed version</source>
+        <translation>Εγκατεστημένη έκδοση</translation>
+    </message>
+    <message>
+        <source>Available version</source>
+        <translation>Διαθέσιμη έκδοση</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Πρόοδος</translation>
+    </message>
+    <message>
+        <source>CHECK FOR UPDATES</source>
+        <translation>ΕΛΕΓΧΟΣ ΕΝΗΜΕΡΩΣΕΩΝ</translation>
+    </message>
+    <message>
+        <source>INSTALL</source>
+        <translation>ΕΓΚΑΤΑΣΤΑΣΗ</translation>
+    </message>
+    <message>
+        <source>Install the update?</source>
+        <translation>Εγκατάσταση της ενημέρωσης;</translation>
+    </message>
+    <message>
+        <source>Version %1 will be installed. The terminal may restart.</source>
+        <translation>Θα εγκατασταθεί η έκδοση %1. Το τερματικό μπορεί να επανεκκινηθεί.</translation>
+    </message>
+</context>
+<context>
+    <name>Validator</name>
+    <message>
+        <source>Validator</source>
+        <translation>Ακυρωτικό</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ναι</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Όχι</translation>
+    </message>
+    <message>
+        <source>Service</source>
+        <translation>Υπηρεσία</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Κατάσταση</translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation>Αιτία</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>Έκδοση</translation>
+    </message>
+    <message>
+        <source>Vehicle</source>
+        <translation>Όχημα</translation>
+    </message>
+    <message>
+        <source>Route</source>
+        <translation>Διαδρομή</translation>
+    </message>
+    <message>
+        <source>Device ID</source>
+        <translation>Αναγνωριστικό συσκευής</translation>
+    </message>
+    <message>
+        <source>Barcode reader</source>
+        <translation>Αναγνώστης barcode</translation>
+    </message>
+    <message>
+        <source>Active</source>
+        <translation>Ενεργό</translation>
+    </message>
+    <message>
+        <source>Enabled</source>
+        <translation>Ενεργοποιημένο</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>Υλικολογισμικό</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>Μοντέλο</translation>
+    </message>
+    <message>
+        <source>Manufacturer</source>
+        <translation>Κατασκευαστής</translation>
+    </message>
+    <message>
+        <source>RFID reader</source>
+        <translation>Αναγνώστης RFID</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Κατάσταση</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Σφάλμα</translation>
+    </message>
+    <message>
+        <source>Device UID</source>
+        <translation>UID συσκευής</translation>
+    </message>
+    <message>
+        <source>SAM</source>
+        <translation>SAM</translation>
+    </message>
+    <message>
+        <source>SAM not present</source>
+        <translation>Δεν υπάρχει SAM</translation>
+    </message>
+    <message>
+        <source>Slot</source>
+        <translation>Υποδοχή</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Όνομα</translation>
+    </message>
+    <message>
+        <source>UID</source>
+        <translation>UID</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>Λειτουργία</translation>
+    </message>
+    <message>
+        <source>Unlocked</source>
+        <translation>Ξεκλείδωτο</translation>
+    </message>
+    <message>
+        <source>Production</source>
+        <translation>Παραγωγή</translation>
+    </message>
+    <message>
+        <source>PROVISIONING</source>
+        <translation>ΠΑΡΑΜΕΤΡΟΠΟΙΗΣΗ</translation>
+    </message>
+    <message>
+        <source>CONFIGURATION</source>
+        <translation>ΡΥΘΜΙΣΕΙΣ</translation>
+    </message>
+</context>
+<context>
+    <name>ValidatorConfig</name>
+    <message>
+        <source>Validator configuration</source>
+        <translation>Ρυθμίσεις ακυρωτικού</translation>
+    </message>
+    <message>
+        <source>OBC URL</source>
+        <translation>OBC URL</translation>
+    </message>
+    <message>
+        <source>mqtt://[user[:password]@]host[:port]</source>
+        <translation>mqtt://[user[:password]@]host[:port]</translation>
+    </message>
+    <message>
+        <source>Invalid OBC URL</source>
+        <translation>Μη έγκυρο OBC URL</translation>
+    </message>
+    <message>
+        <source>Pass-back time (seconds)</source>
+        <translation>Χρόνος pass-back (δευτερόλεπτα)</translation>
+    </message>
+    <message>
+        <source>Pass-back for QR tickets</source>
+        <translation>Pass-back για εισιτήρια QR</translation>
+    </message>
+    <message>
+        <source>Show error description</source>
+        <translation>Εμφάνιση περιγραφής σφάλματος</translation>
+    </message>
+    <message>
+        <source>Shutdown delay after ignition off (seconds)</source>
+        <translation>Καθυστέρηση τερματισμού μετά το σβήσιμο (δευτερόλεπτα)</translation>
+    </message>
+    <message>
+        <source>Saved</source>
+        <translation>Αποθηκεύτηκε</translation>
+    </message>
+    <message>
+        <source>RELOAD</source>
+        <translation>ΕΠΑΝΑΦΟΡΤΩΣΗ</translation>
+    </message>
+    <message>
+        <source>SAVE</source>
+        <translation>ΑΠΟΘΗΚΕΥΣΗ</translation>
     </message>
 </context>
 <context>

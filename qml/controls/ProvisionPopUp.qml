@@ -1,0 +1,39 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// What the back office needs to provision this terminal: its serial number
+// and the validator's identity. Provisioning itself is done remotely, so
+// the pop-up only shows them.
+SettingsPopUp {
+    id: popup
+
+    title: qsTr("Provisioning") + manager.dynTr
+
+    MessageRowItem {
+        objectName: popup.objectName + "DeviceId"
+        width: parent.width
+        label: qsTr("Serial number") + manager.dynTr
+        value: manager.deviceId
+    }
+    MessageRowItem {
+        width: parent.width
+        label: qsTr("Validator version") + manager.dynTr
+        value: validatorManager.version
+    }
+    MessageRowItem {
+        width: parent.width
+        label: qsTr("Vehicle") + manager.dynTr
+        value: validatorManager.vehicle
+    }
+    MessageRowItem {
+        width: parent.width
+        label: qsTr("RFID reader") + manager.dynTr
+        value: validatorManager.rfid ? validatorManager.rfid.deviceUid : ""
+    }
+    Label {
+        width: parent.width
+        wrapMode: Text.Wrap
+        text: qsTr("Give these details to the back office to register the terminal.") + manager.dynTr
+        color: "#546e7a"
+    }
+}

@@ -1,0 +1,14 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// An IPv4 address entry: digits and dots only.
+TextField {
+    width: 300
+    height: 56
+    font.pixelSize: 18
+    maximumLength: 15
+    inputMethodHints: Qt.ImhPreferNumbers | Qt.ImhNoPredictiveText
+    validator: RegularExpressionValidator {
+        regularExpression: /[0-9.]*/
+    }
+}

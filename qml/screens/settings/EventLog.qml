@@ -1,0 +1,159 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import "../../controls"
+
+// The event log, newest first. Name search and period are applied by the
+// event log itself; the category is picked out here.
+Page {
+    id: page
+
+    title: qsTr("Event Log") + manager.dynTr
+
+    // The period names the event log understands, translated only where
+    // shown, so that a language change keeps the choice.
+    readonly property var periods: [
+        QT_TR_NOOP("All history"), QT_TR_NOOP("Last hour"), QT_TR_NOOP("Last 2 hours"), QT_TR_NOOP("Today"),
+        QT_TR_NOOP("Yesterday"), QT_TR_NOOP("Last week"), QT_TR_NOOP("Last month")
+    ]
+    // The first entry shows every category.
+    readonly property var categories: [QT_TR_NOOP("All categories"), QT_TR_NOOP("General"), QT_TR_NOOP("Board")]
+
+    // The log keeps its filters between visits; start from what the
+    // controls show.
+    Component.onCompleted: {
+        eventLogManager.applyFilter(searchBox.text)
+        eventLogManager.applyFilterPeriod(periods[periodBox.currentIndex])
+    }
+
+    RowLayout {
+        id: filters
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.margins: 16
+        spacing: 16
+
+        TextBox {
+            id: searchBox
+            objectName: "eventSearch"
+            Layout.fillWidth: true
+            placeholderText: qsTr("Search") + manager.dynTr
+            inputMethodHints: Qt.ImhNoPredictiveText
+            onTextChanged: eventLogManager.applyFilter(text)
+        }
+        ComboBox {
+            id: categoryBox
+            objectName: "eventCategory"
+            Layout.preferredWidth: 240
+            implicitHeight: 56
+            font.pixelSize: 20
+            model: page.categories
+            displayText: qsTr(currentText) + manager.dynTr
+            delegate: MenuItem {
+                width: ListView.view.width
+                text: qsTr(modelData) + manager.dynTr
+                font: categoryBox.font
+                highlighted: categoryBox.highlightedIndex === index
+            }
+            onActivated: events.invalidate()
+        }
+        ComboBox {
+            id: periodBox
+            objectName: "eventPeriod"
+            Layout.preferredWidth: 240
+            implicitHeight: 56
+            font.pixelSize: 20
+            model: page.periods
+            displayText: qsTr(currentText) + manager.dynTr
+            delegate: MenuItem {
+                width: ListView.view.width
+                text: qsTr(modelData) + manager.dynTr
+                font: periodBox.font
+                highlighted: periodBox.highlightedIndex === index
+            }
+            onActivated: eventLogManager.applyFilterPeriod(page.periods[currentIndex])
+        }
+    }
+
+    SortFilterModel {
+        id: events
+        model: eventLogManager.data
+        filterAcceptsItem: function(entry) {
+            return categoryBox.currentIndex <= 0
+                    || entry.modelData.category === page.categories[categoryBox.currentIndex]
+        }
+        delegate: ItemDelegate {
+            width: list.width
+            height: Math.max(64, row.implicitHeight + 16)
+            hoverEnabled: false
+
+            contentItem: RowLayout {
+                id: row
+                spacing: 16
+
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 2
+
+                    Label {
+                        objectName: "eventName"
+                        Layout.fillWidth: true
+                        text: modelData.name
+                        wrapMode: Text.Wrap
+                        font.pixelSize: 20
+                        font.bold: true
+                        color: "#263238"
+                    }
+                    Label {
+                        Layout.fillWidth: true
+                        visible: text !== ""
+                        text: modelData.description
+                        wrapMode: Text.Wrap
+                        font.pixelSize: 16
+                        color: "#607d8b"
+                    }
+                }
+                Column {
+                    Layout.alignment: Qt.AlignTop
+                    Label {
+                        objectName: "eventTime"
+                        anchors.right: parent.right
+                        text: Qt.formatDateTime(modelData.timestamp, "dd-MMM-yy hh:mm")
+                        font.pixelSize: 18
+                        color: "#455a64"
+                    }
+                    Label {
+                        anchors.right: parent.right
+                        text: modelData.category
+                        font.pixelSize: 14
+                        color: "#90a4ae"
+                    }
+                }
+            }
+        }
+    }
+
+    ListView {
+        id: list
+        objectName: "eventList"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: filters.bottom
+        anchors.bottom: parent.bottom
+        anchors.margins: 16
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        model: events
+        ScrollIndicator.vertical: ScrollIndicator {}
+
+        Label {
+            objectName: "eventListEmpty"
+            anchors.centerIn: parent
+            visible: events.shownCount === 0
+            text: qsTr("No events") + manager.dynTr
+            font.pixelSize: 22
+            color: "#90a4ae"
+        }
+    }
+}

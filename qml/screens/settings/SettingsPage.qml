@@ -1,0 +1,35 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// A settings section: its rows in one column that scrolls when it does not
+// fit (long translations, many rows).
+Page {
+    id: page
+
+    default property alias content: column.data
+    property int margin: 24
+
+    background: Rectangle {
+        color: "white"
+    }
+
+    Flickable {
+        id: flickable
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: column.implicitHeight + 2 * page.margin
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+
+        ScrollIndicator.vertical: ScrollIndicator {}
+
+        ColumnLayout {
+            id: column
+            x: page.margin
+            y: page.margin
+            width: flickable.width - 2 * page.margin
+            spacing: 0
+        }
+    }
+}

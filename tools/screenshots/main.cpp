@@ -1,0 +1,442 @@
+// Renders every screen and settings page of the terminal, in every language
+// it speaks, into PNG files: the way to look at the whole UI without the
+// terminal.
+//
+//   ltxg-screenshots [--simulator PATH] OUTDIR
+//
+// Runs the program's own GUI manager and QML on the X display named by
+// DISPLAY (Xvfb, 1024x600) with OpenGL, against a private mosquitto and,
+// when given, the terminal simulator, so the pages show live data. Exits
+// non-zero when a page does not load or the QML engine warns.
+#include "Config.h"
+#include "GUIManager.h"
+#include "Resources.h"
+#include "logger.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+QStringList qmlProblems;
+QtMessageHandler previousHandler = nullptr;
+
+// Every warning from QML code or the QML engine is a defect of the UI.
+void recordProblems(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const bool fromQml = message.contains(QLatin1String("qrc:/")) || message.contains(QLatin1String("QML"))
+        || message.contains(QLatin1String("qml"), Qt::CaseInsensitive);
+    // Only the first engine of a process may choose the style.
+    const bool styleNotice = message.contains(QLatin1String("QQuickStyle::setStyle()"));
+    if (type != QtDebugMsg && type != QtInfoMsg && fromQml && !styleNotice)
+        qmlProblems << message;
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+void wait(int msec)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < msec)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool waitFor(const std::function<bool()> &done, int msec)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > msec)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+quint16 freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+QObject *findNamed(QObject *root, const QString &name)
+{
+    if (!root)
+        return nullptr;
+    if (root->objectName() == name)
+        return root;
+    const QObjectList children = root->children();
+    for (QObject *child : children) {
+        if (QObject *found = findNamed(child, name))
+            return found;
+    }
+    if (auto *item = qobject_cast<QQuickItem *>(root)) {
+        const QList<QQuickItem *> childItems = item->childItems();
+        for (QQuickItem *child : childItems) {
+            if (child->parent() == root)
+                continue;
+            if (QObject *found = findNamed(child, name))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+// What a picture may not show: text cut off or running out of its box, and
+// controls too small for a finger.
+int textsChecked = 0;
+int controlsChecked = 0;
+
+void inspect(QQuickItem *item, const QString &where, QStringList &findings)
+{
+    if (!item->isVisible() || item->opacity() == 0.0 || item->width() <= 0 || item->height() <= 0)
+        return;
+    const QMetaObject *meta = item->metaObject();
+    const QString text = item->property("text").toString();
+    if (meta->indexOfProperty("truncated") >= 0 && meta->indexOfProperty("elide") >= 0 && !text.isEmpty()) {
+        const bool wraps = item->property("wrapMode").toInt() != 0;
+        const qreal contentWidth = item->property("contentWidth").toReal();
+        const qreal contentHeight = item->property("contentHeight").toReal();
+        const qreal slack = 1.0;
+        ++textsChecked;
+        if (item->property("truncated").toBool())
+            findings << QStringLiteral("%1: text cut off: \"%2\"").arg(where, text);
+        else if (contentWidth > item->width() + slack || (wraps && contentHeight > item->height() + slack))
+            findings << QStringLiteral("%1: text runs out of its box (%2x%3 in %4x%5): \"%6\"")
+                            .arg(where).arg(contentWidth).arg(contentHeight).arg(item->width()).arg(item->height()).arg(text);
+    }
+    // Single-line fields (combo boxes show their choice in one) scroll
+    // instead of wrapping: what does not fit is cut off.
+    if (item->inherits("QQuickTextInput") && !text.isEmpty()) {
+        ++textsChecked;
+        const qreal room = item->width() - item->property("leftPadding").toReal() - item->property("rightPadding").toReal();
+        if (item->property("contentWidth").toReal() > room + 1.0)
+            findings << QStringLiteral("%1: text runs out of its field (%2 in %3): \"%4\"")
+                            .arg(where)
+                            .arg(item->property("contentWidth").toReal())
+                            .arg(room)
+                            .arg(text);
+    }
+    const bool touchable = (item->inherits("QQuickAbstractButton") || item->inherits("QQuickMouseArea")) && item->isEnabled();
+    controlsChecked += touchable ? 1 : 0;
+    if (touchable && (item->width() < 48 || item->height() < 48))
+        findings << QStringLiteral("%1: %2 \"%3\" is %4x%5, under 48x48")
+                        .arg(where, QString::fromLatin1(meta->className()), item->objectName().isEmpty() ? text : item->objectName())
+                        .arg(item->width())
+                        .arg(item->height());
+    const QList<QQuickItem *> children = item->childItems();
+    for (QQuickItem *child : children)
+        inspect(child, where, findings);
+}
+
+class Shooter
+{
+public:
+    Shooter(GUIManager &gui, QQuickWindow &window, const QString &dir) : m_gui(gui), m_window(window), m_dir(dir) {}
+
+    int failures() const { return m_failures; }
+    int shots() const { return m_shots; }
+
+    QObject *find(const QString &name) const { return findNamed(&m_window, name); }
+    QQuickItem *page(const QString &screen) const
+    {
+        QObject *loader = find(QStringLiteral("page") + screen);
+        return loader ? loader->property("item").value<QQuickItem *>() : nullptr;
+    }
+
+    void fail(const QString &what)
+    {
+        std::fprintf(stderr, "ltxg-screenshots: %s\n", qPrintable(what));
+        ++m_failures;
+    }
+
+    void shoot(const QString &name)
+    {
+        // Images decode and animations settle before the picture is taken.
+        wait(400);
+        QStringList findings;
+        inspect(m_window.contentItem(), m_dir.section(QLatin1Char('/'), -1) + QLatin1Char('/') + name, findings);
+        // Pop-ups live on the overlay, beside the content.
+        if (QQuickItem *overlay = m_window.contentItem()->parentItem()) {
+            const QList<QQuickItem *> layers = overlay->childItems();
+            for (QQuickItem *layer : layers) {
+                if (layer != m_window.contentItem())
+                    inspect(layer, m_dir.section(QLatin1Char('/'), -1) + QLatin1Char('/') + name, findings);
+            }
+        }
+        for (const QString &finding : qAsConst(findings))
+            fail(finding);
+        const QString file = m_dir + QStringLiteral("/%1-%2.png").arg(++m_shots, 2, 10, QLatin1Char('0')).arg(name);
+        if (!m_window.grabWindow().save(file, "PNG"))
+            fail(QStringLiteral("could not save %1").arg(file));
+    }
+
+    bool show(const QString &screen)
+    {
+        // The variant with a time-out always switches, even when the window
+        // shows another page than the manager's screen.
+        m_gui.setScreen(screen, 3600 * 1000);
+        if (!waitFor([&] { return m_window.property("currentScreen").toString() == screen; }, 5000)) {
+            fail(QStringLiteral("the window did not switch to %1").arg(screen));
+            return false;
+        }
+        if (!page(screen)) {
+            fail(QStringLiteral("the page of %1 did not load").arg(screen));
+            return false;
+        }
+        return true;
+    }
+
+    // Presses a button the way a finger's click ends: its clicked signal.
+    bool press(const QString &objectName)
+    {
+        QObject *button = find(objectName);
+        if (!button || !QMetaObject::invokeMethod(button, "clicked")) {
+            fail(QStringLiteral("no button %1").arg(objectName));
+            return false;
+        }
+        return true;
+    }
+
+    // A page that no screen name shows, put over the window for its picture.
+    void overlay(const QString &name, const QString &url)
+    {
+        QQmlEngine *engine = qmlEngine(&m_window);
+        if (!engine) {
+            fail(QStringLiteral("no QML engine for %1").arg(name));
+            return;
+        }
+        QQmlComponent component(engine, QUrl(url));
+        auto *item = qobject_cast<QQuickItem *>(component.create(engine->rootContext()));
+        if (!item) {
+            fail(QStringLiteral("%1 did not load: %2").arg(name, component.errorString()));
+            return;
+        }
+        auto *backdrop = new QQuickItem(m_window.contentItem());
+        backdrop->setSize(m_window.contentItem()->size());
+        backdrop->setZ(500);
+        item->setParentItem(backdrop);
+        item->setSize(backdrop->size());
+        shoot(name);
+        delete item;
+        delete backdrop;
+    }
+
+private:
+    GUIManager &m_gui;
+    QQuickWindow &m_window;
+    QString m_dir;
+    int m_failures = 0;
+    int m_shots = 0;
+};
+
+void shootLanguage(Shooter &s, GUIManager &gui, const QString &pin)
+{
+    const QStringList plain = {"Busy", "InitPage", "ExitGate", "OutOfOrder", "OutOfService", "Invalid",
+                               "Login", "ScreenSaver"};
+    for (const QString &screen : plain) {
+        if (s.show(screen))
+            s.shoot(screen);
+    }
+
+    if (s.show(QStringLiteral("EntryGate"))) {
+        QQuickItem *entry = s.page(QStringLiteral("EntryGate"));
+        for (const char *state : {"start", "busy", "error", "final", "roadBusy"}) {
+            entry->setProperty("state", QString::fromLatin1(state));
+            s.shoot(QStringLiteral("EntryGate-") + QLatin1String(state));
+        }
+        entry->setProperty("state", QStringLiteral("start"));
+    }
+
+    s.overlay(QStringLiteral("Media"), QStringLiteral("qrc:/qml/screens/Media.qml"));
+    s.overlay(QStringLiteral("Unregistered"), QStringLiteral("qrc:/qml/screens/Unregistered.qml"));
+
+    emit gui.errorOccured(QStringLiteral("Card dispenser is not responding"));
+    s.shoot(QStringLiteral("ErrorPopup"));
+    if (QObject *popup = s.find(QStringLiteral("errorPopup")))
+        QMetaObject::invokeMethod(popup, "close");
+
+    // The maintenance area, behind the PIN.
+    gui.settingsLoginRequest(pin);
+    gui.setMaintenanceScreen();
+    if (!waitFor([&] { return gui.screen() == QLatin1String("Settings"); }, 5000)) {
+        s.fail(QStringLiteral("the PIN did not open the settings"));
+        return;
+    }
+    QQuickItem *settings = s.page(QStringLiteral("Settings"));
+    if (!settings) {
+        s.fail(QStringLiteral("the settings page did not load"));
+        return;
+    }
+    s.shoot(QStringLiteral("Settings"));
+
+    struct Section {
+        const char *title;
+        QStringList subPages; // buttons that open a page further in
+    };
+    const QList<Section> sections = {
+        {"Validator", {"validatorConfigButton"}},
+        {"Diagnostics", {}},
+        {"Region", {}},
+        {"Audio", {}},
+        {"Display", {}},
+        {"Network", {"ethernetButton", "ethernetConfigButton"}},
+        {"Update", {}},
+        {"Event Log", {}},
+    };
+    for (const Section &section : sections) {
+        const QString title = QString::fromLatin1(section.title);
+        const QString name = QString(title).remove(QLatin1Char(' '));
+        QMetaObject::invokeMethod(settings, "openSection", Q_ARG(QVariant, title));
+        s.shoot(QStringLiteral("Settings-") + name);
+        for (const QString &button : section.subPages) {
+            if (s.press(button))
+                s.shoot(QStringLiteral("Settings-%1-%2").arg(name, QString(button).remove(QLatin1String("Button"))));
+        }
+        QMetaObject::invokeMethod(settings, "reset");
+    }
+
+    // The header menu and its pop-ups.
+    if (s.press(QStringLiteral("settingsMenuButton")))
+        s.shoot(QStringLiteral("Settings-menu"));
+    if (s.press(QStringLiteral("menuScanConfig"))) {
+        s.shoot(QStringLiteral("Settings-scanConfig"));
+        emit gui.barcodeConfigurationApplied({QStringLiteral("gui/showErrorDesc = true"),
+                                              QStringLiteral("gui/displayOffMin = 10")});
+        s.shoot(QStringLiteral("Settings-scanConfigApplied"));
+    }
+    QMetaObject::invokeMethod(settings, "reset");
+    if (s.press(QStringLiteral("settingsMenuButton")) && s.press(QStringLiteral("menuShutdown")))
+        s.shoot(QStringLiteral("Settings-shutdownConfirm"));
+    QMetaObject::invokeMethod(settings, "reset");
+    s.shoot(QStringLiteral("Settings-again"));
+    gui.settingsLogoutRequest();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The software scene graph draws Material's raised controls as nothing,
+    // and the offscreen platform's screen is too small: real X, real OpenGL.
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
+    qunsetenv("QT_QUICK_BACKEND");
+    Resources::init();
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("LTXGTerminalUI"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("050fccb"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Renders every screen of the terminal into PNG files."));
+    parser.addHelpOption();
+    const QCommandLineOption simulatorOption(QStringLiteral("simulator"),
+                                             QStringLiteral("The terminal simulator to run beside the UI."),
+                                             QStringLiteral("path"));
+    parser.addOption(simulatorOption);
+    parser.addPositionalArgument(QStringLiteral("outdir"), QStringLiteral("Folder for the pictures."));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
+    const QString outDir = QDir(parser.positionalArguments().constFirst()).absolutePath();
+
+    QTemporaryDir work;
+    QFile serial(work.filePath(QStringLiteral("serialnumber")));
+    if (!serial.open(QIODevice::WriteOnly) || serial.write("C12345678\n") < 0)
+        return 1;
+    serial.close();
+
+    const quint16 port = freePort();
+    QFile brokerConf(work.filePath(QStringLiteral("mosquitto.conf")));
+    if (!brokerConf.open(QIODevice::WriteOnly))
+        return 1;
+    brokerConf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n").arg(port).toUtf8());
+    brokerConf.close();
+    QProcess broker;
+    broker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), brokerConf.fileName()});
+    if (!broker.waitForStarted(5000)) {
+        std::fprintf(stderr, "ltxg-screenshots: mosquitto did not start\n");
+        return 1;
+    }
+    wait(300);
+
+    QProcess simulator;
+    if (parser.isSet(simulatorOption)) {
+        simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        simulator.setStandardOutputFile(work.filePath(QStringLiteral("simulator.log")));
+        simulator.start(parser.value(simulatorOption),
+                        {QStringLiteral("--port"), QString::number(port), QStringLiteral("--no-console")});
+        if (!simulator.waitForStarted(5000)) {
+            std::fprintf(stderr, "ltxg-screenshots: the simulator did not start\n");
+            return 1;
+        }
+    }
+
+    QFontDatabase::addApplicationFont(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
+    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
+
+    Config config(work.filePath(QStringLiteral("gui.conf")), GUIManager::Defaults);
+    config.set(QStringLiteral("log/syslog"), false);
+    config.set(QStringLiteral("mqtt/host"), QStringLiteral("127.0.0.1"));
+    config.set(QStringLiteral("mqtt/port"), int(port));
+    config.set(QStringLiteral("gui/deviceId"), serial.fileName());
+    config.set(QStringLiteral("gui/locale"), QStringLiteral("en_US"));
+    manager::Logger::instance();
+    previousHandler = qInstallMessageHandler(recordProblems);
+
+    int failures = 0;
+    int shots = 0;
+    {
+        GUIManager gui(config, work.filePath(QStringLiteral("events.ini")));
+        gui.load();
+        auto *window = qobject_cast<QQuickWindow *>(gui.parent());
+        if (!window || !waitFor([window] { return window->isExposed(); }, 10000)) {
+            std::fprintf(stderr, "ltxg-screenshots: the window did not come up\n");
+            return 1;
+        }
+        // Let the services report in before the first picture.
+        waitFor([&] { return gui.screen() != QLatin1String("Busy"); }, parser.isSet(simulatorOption) ? 10000 : 1000);
+
+        for (const QString &language : {QStringLiteral("en_US"), QStringLiteral("el_GR")}) {
+            const QString dir = outDir + QLatin1Char('/') + language;
+            QDir().mkpath(dir);
+            gui.setLanguage(language);
+            if (gui.language() != language) {
+                std::fprintf(stderr, "ltxg-screenshots: could not switch to %s\n", qPrintable(language));
+                ++failures;
+                continue;
+            }
+            Shooter shooter(gui, *window, dir);
+            shootLanguage(shooter, gui, config.get(QStringLiteral("gui/settingsPin")).toString());
+            failures += shooter.failures();
+            shots += shooter.shots();
+        }
+    }
+
+    simulator.terminate();
+    simulator.waitForFinished(3000);
+    broker.terminate();
+    broker.waitForFinished(3000);
+
+    for (const QString &problem : qAsConst(qmlProblems))
+        std::fprintf(stderr, "ltxg-screenshots: QML problem: %s\n", qPrintable(problem));
+    std::printf("ltxg-screenshots: %d pictures in %s (%d texts and %d touch controls checked), %d failures, %d QML problems\n",
+                shots, qPrintable(outDir), textsChecked, controlsChecked, failures, int(qmlProblems.size()));
+    return failures == 0 && qmlProblems.isEmpty() ? 0 : 1;
+}
