@@ -7,6 +7,7 @@
 #include "EventLogout.h"
 #include "IPv4.h"
 #include "LTXGv1Card.h"
+#include "Secrets.h"
 #include "logger.h"
 
 #include <QCoreApplication>
@@ -291,7 +292,7 @@ void GUIManager::processMqttMessage(const QByteArray &data, const QString &topic
     if (!topic.toUtf8().contains(base().toUtf8()))
         return;
     qInfo().noquote().nospace() << LogTag << "Message received : " << topic;
-    qDebug().noquote().nospace() << LogTag << "Data : " << data;
+    qDebug().noquote().nospace() << LogTag << "Data : " << manager::maskSecrets(data);
 
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
@@ -783,7 +784,8 @@ void GUIManager::setCurrentErrorScreen(int value)
 void GUIManager::onConfigChanged(const QVariantMap &changes)
 {
     qDebug().noquote().nospace() << LogTag << "Config changed : "
-                                 << QJsonDocument(QJsonObject::fromVariantMap(changes)).toJson(QJsonDocument::Compact);
+                                 << manager::maskSecrets(
+                                        QJsonDocument(QJsonObject::fromVariantMap(changes)).toJson(QJsonDocument::Compact));
 
     const auto value = [&changes](const char *key) { return changes.value(QLatin1String(key)); };
     if (changes.contains(QStringLiteral("gui/deviceId"))) {

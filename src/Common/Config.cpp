@@ -1,12 +1,12 @@
 #include "Config.h"
 
+#include "Secrets.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QSettings>
 
 namespace {
-
-const QString PasswordKey = QStringLiteral("mqtt/password");
 
 // Values read from the file are text while defaults and values set at run
 // time are typed, so "2" and 2 (or "true" and true) must count as the same
@@ -119,8 +119,8 @@ void Config::print() const
     qInfo().noquote().nospace() << "[Config] " << dashes;
     for (auto it = m_settings.constBegin(); it != m_settings.constEnd(); ++it) {
         QString value = get(it.key()).toString();
-        // The log may end up in the system log: never show the broker password.
-        if (it.key() == PasswordKey && !value.isEmpty())
+        // The log may end up in the system log: never show a password or the PIN.
+        if (manager::isSecretKey(it.key()) && !value.isEmpty())
             value = QStringLiteral("********");
         qInfo().noquote().nospace() << "[Config] " << " " << it.key().leftJustified(width, QLatin1Char(' ')) << " : " << value;
     }

@@ -1,10 +1,12 @@
 #include "MqttClient.h"
 
 #include "MqttSubscription.h"
+#include "Secrets.h"
 
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
 
@@ -19,6 +21,11 @@ QDebug tagged(QDebug debug)
 {
     debug.noquote().nospace() << "[MqttClient] ";
     return debug;
+}
+
+bool debugEnabled()
+{
+    return QLoggingCategory::defaultCategory()->isDebugEnabled();
 }
 
 const char *boolText(bool value)
@@ -194,8 +201,10 @@ bool MqttClient::publish(const QByteArray &data, const QString &topic, uchar qos
 {
     if (!isConnected())
         return false;
-    tagged(qDebug()) << "Publishing to topic '" << topic << "' with Qos = " << qos << " and Retain = "
-                     << boolText(retain) << ":\n" << data;
+    // Payloads are masked only when debug output is on: this path carries every message.
+    if (debugEnabled())
+        tagged(qDebug()) << "Publishing to topic '" << topic << "' with Qos = " << qos << " and Retain = "
+                         << boolText(retain) << ":\n" << maskSecrets(data);
     if (client->publish(topic, data, qos, retain) == -1) {
         emit error(QStringLiteral("Publish to ") + topic + QStringLiteral(" failed."));
         return false;
@@ -205,7 +214,8 @@ bool MqttClient::publish(const QByteArray &data, const QString &topic, uchar qos
 
 void MqttClient::onReceived(const QByteArray &message, const QString &topic)
 {
-    tagged(qDebug()) << "Received on topic: " << topic << "\n" << message;
+    if (debugEnabled())
+        tagged(qDebug()) << "Received on topic: " << topic << "\n" << maskSecrets(message);
     emit received(message, topic.toUtf8());
 }
 
@@ -336,7 +346,7 @@ QDeferred<QJsonValue> MqttClient::executeRpc(const QString &topic, const QString
         });
 
     tagged(qDebug()) << "[RPC] Sending : " << requestTopic;
-    tagged(qDebug()) << "[RPC] Data    : " << payload;
+    tagged(qDebug()) << "[RPC] Data    : " << maskSecrets(payload);
     // Straight through the transport: while disconnected it refuses, and the
     // call was already rejected with "Not connected".
     if (client)

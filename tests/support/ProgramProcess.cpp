@@ -1,0 +1,134 @@
+#include "ProgramProcess.h"
+
+#include "MqttPeer.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+ProgramProcess::ProgramProcess(const QString &program)
+{
+    m_process.setProgram(program);
+    QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process, [this] { read(); });
+}
+
+ProgramProcess::~ProgramProcess()
+{
+    stop();
+}
+
+bool ProgramProcess::writeFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+}
+
+void ProgramProcess::setEnvironment(const QProcessEnvironment &environment)
+{
+    m_process.setProcessEnvironment(environment);
+}
+
+bool ProgramProcess::start(const QString &workingDirectory, const QStringList &arguments)
+{
+    m_lines.clear();
+    m_partial.clear();
+    m_process.setWorkingDirectory(workingDirectory);
+    m_process.setArguments(arguments);
+    m_process.start();
+    return m_process.waitForStarted(10000);
+}
+
+void ProgramProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(10000))
+        kill();
+    read();
+}
+
+void ProgramProcess::kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(10000);
+}
+
+bool ProgramProcess::isRunning() const
+{
+    return m_process.state() == QProcess::Running;
+}
+
+qint64 ProgramProcess::pid() const
+{
+    return m_process.processId();
+}
+
+qint64 ProgramProcess::residentKb() const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid()));
+    if (!isRunning() || !status.open(QIODevice::ReadOnly))
+        return -1;
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+) kB")).match(QString::fromLatin1(status.readAll()));
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+int ProgramProcess::findLine(const QString &text, int from) const
+{
+    for (int i = qMax(from, 0); i < m_lines.size(); ++i) {
+        if (m_lines.at(i).contains(text))
+            return i;
+    }
+    return -1;
+}
+
+int ProgramProcess::waitForLine(const QString &text, int from, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    int index;
+    while ((index = findLine(text, from)) < 0 && !deadline.hasExpired() && isRunning())
+        QTest::qWait(50);
+    if (index < 0) {
+        // Lines written just before the program ended are still in the pipe.
+        read();
+        index = findLine(text, from);
+    }
+    return index;
+}
+
+bool ProgramProcess::publishUntil(MqttPeer &peer, const QString &topic, const QByteArray &payload, const QString &line)
+{
+    const int from = m_lines.size();
+    const QDeadlineTimer deadline(Long);
+    while (!deadline.hasExpired() && isRunning()) {
+        peer.publish(topic, payload);
+        if (waitForLine(line, from, 500) >= 0)
+            return true;
+    }
+    return false;
+}
+
+QString ProgramProcess::output() const
+{
+    QString text = m_lines.mid(qMax(m_lines.size() - 40, 0)).join(QLatin1Char('\n')) + QLatin1Char('\n')
+        + QString::fromUtf8(m_partial);
+    if (m_process.state() == QProcess::NotRunning)
+        text += QStringLiteral("\n[ended: %1, exit code %2]")
+                    .arg(m_process.exitStatus() == QProcess::CrashExit ? QStringLiteral("crashed") : QStringLiteral("exited"))
+                    .arg(m_process.exitCode());
+    return text;
+}
+
+void ProgramProcess::read()
+{
+    m_partial += m_process.readAllStandardError();
+    int end;
+    while ((end = m_partial.indexOf('\n')) >= 0) {
+        m_lines.append(QString::fromUtf8(m_partial.left(end)));
+        m_partial.remove(0, end + 1);
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+class MqttPeer;
+
+/*
+ * The real program as a child process, run in a directory of its own (its
+ * settings and serial-number files), with its standard error kept line by
+ * line for waiting on log lines.
+ *
+ *     ProgramProcess ui(QStringLiteral(LTXG_BINARY));
+ *     QVERIFY(ui.start(dir.path(), { "--stderr", "-P", QString::number(port) }));
+ *     QVERIFY2(ui.waitForLine("Connected to MQTT broker") >= 0, qPrintable(ui.output()));
+ *
+ * The destructor stops it.
+ */
+class ProgramProcess
+{
+public:
+    static constexpr int Long = 30000; // generous: a loaded 2-core machine
+
+    explicit ProgramProcess(const QString &program);
+    ~ProgramProcess();
+
+    ProgramProcess(const ProgramProcess &) = delete;
+    ProgramProcess &operator=(const ProgramProcess &) = delete;
+
+    // Writes a file of the program's directory (settings, serial number).
+    static bool writeFile(const QString &path, const QByteArray &contents);
+
+    void setEnvironment(const QProcessEnvironment &environment);
+    bool start(const QString &workingDirectory, const QStringList &arguments);
+    void stop(); // SIGTERM, then SIGKILL if it lingers
+    void kill(); // SIGKILL at once, then reaped
+    bool isRunning() const;
+    qint64 pid() const;
+    // Resident memory in kB (VmRSS), or -1.
+    qint64 residentKb() const;
+
+    const QStringList &lines() const { return m_lines; }
+    // Index of the first line at or after `from` that contains `text`, or -1.
+    int findLine(const QString &text, int from = 0) const;
+    // The same, waiting for it while the event loop runs.
+    int waitForLine(const QString &text, int from = 0, int timeoutMs = Long);
+    // Has the peer publish until the program logs `line`: a message sent
+    // before the program has (re)subscribed is lost.
+    bool publishUntil(MqttPeer &peer, const QString &topic, const QByteArray &payload, const QString &line);
+    QString output() const; // the last lines and how it ended, for failure messages
+
+private:
+    void read();
+
+    QProcess m_process;
+    QStringList m_lines;
+    QByteArray m_partial;
+};
