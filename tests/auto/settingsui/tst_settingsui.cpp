@@ -223,6 +223,11 @@ private slots:
         m_gui->setMaintenanceScreen();
         QTRY_COMPARE(title(), QStringLiteral("Settings"));
         QCOMPARE(stack()->property("depth").toInt(), 1);
+        // The list is really there again, not faded out by the page pushed
+        // over it before.
+        QQuickItem *list = stack()->property("currentItem").value<QQuickItem *>();
+        QVERIFY(list && list->isVisible());
+        QCOMPARE(list->opacity(), 1.0);
     }
 
     void validatorConfig()
