@@ -981,6 +981,10 @@ void GUIManager::onSessionActiveChanged()
         m_eventLog.push(new EventLogin(m_session.user()));
     } else {
         setIdleScreen();
+        // With the ignition off no idle page takes over; the maintenance
+        // area must not stay open without a session.
+        if (m_screen == QLatin1String("Settings") && !m_board.ignition())
+            setScreen(QStringLiteral("ScreenSaver"));
         m_eventLog.push(new EventLogout());
     }
     publishStatus();

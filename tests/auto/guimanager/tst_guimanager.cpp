@@ -184,7 +184,12 @@ private slots:
         QVERIFY(login());
         QCOMPARE(json(m_peer->waitForMessage("kivo/ui/status")).value("technician").toBool(), true);
         QVERIFY(QTest::qWaitFor([this] { return eventsText().contains("Maintenance login"); }, 5000));
+        m_gui->setMaintenanceScreen();
+        QCOMPARE(m_gui->screen(), QStringLiteral("Settings"));
         m_gui->settingsLogoutRequest();
+        // The board never reported the ignition on: no idle page applies, and
+        // the maintenance area still closes.
+        QCOMPARE(m_gui->screen(), QStringLiteral("ScreenSaver"));
         QCOMPARE(json(m_peer->waitForMessage("kivo/ui/status")).value("technician").toBool(), false);
         QVERIFY(QTest::qWaitFor([this] { return eventsText().contains("Maintenance logout"); }, 5000));
     }
