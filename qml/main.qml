@@ -45,6 +45,9 @@ ApplicationWindow {
             console.info("[QML] Screen changed : " + manager.screen)
             window.currentScreen = manager.screen
         }
+        function onMessageChanged() {
+            console.info("[QML] Message : " + manager.message)
+        }
         function onResetInitialScreen() {
             window.currentScreen = "EntryGate"
         }
@@ -58,16 +61,21 @@ ApplicationWindow {
         }
     }
 
-    // Every page is created once, up front; switching only changes which one
-    // is visible.
+    // Each page is created the first time it is shown and then kept;
+    // switching only changes which one is visible. Start-up builds one page.
     Repeater {
         model: window.pages
 
         Loader {
+            readonly property bool current: modelData.name === window.currentScreen
+
             objectName: "page" + modelData.name
             anchors.fill: parent
             source: modelData.source
-            visible: modelData.name === window.currentScreen
+            active: false
+            visible: current
+            onCurrentChanged: if (current) active = true
+            Component.onCompleted: active = current
         }
     }
 

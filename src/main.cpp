@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "Config.h"
+#include "FirstFrameMarker.h"
 #include "GUIManager.h"
 #include "Resources.h"
 
@@ -38,6 +39,7 @@ int main(int argc, char *argv[])
 
     GUIManager manager(config);
     manager.load();
+    FirstFrameMarker::install();
 
     return app.exec();
 }

@@ -8,9 +8,19 @@
 
 #include <chrono>
 
+void RawRequester::setClientId(const QByteArray &clientId)
+{
+    m_clientId = clientId;
+}
+
+void RawRequester::setAnswerFilter(const QByteArray &filter)
+{
+    m_answerFilter = filter;
+}
+
 bool RawRequester::start(quint16 port)
 {
-    m_mosq = mosquitto_new("bench-raw", true, this);
+    m_mosq = mosquitto_new(m_clientId.constData(), true, this);
     mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_message_callback_set(m_mosq, [](mosquitto *, void *self, const mosquitto_message *) {
         static_cast<RawRequester *>(self)->answered();
@@ -21,7 +31,7 @@ bool RawRequester::start(quint16 port)
     if (mosquitto_connect(m_mosq, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS)
         return false;
     mosquitto_loop_start(m_mosq);
-    return waitFor([this] { return mosquitto_subscribe(m_mosq, nullptr, "bench/raw/response/+", 1); });
+    return waitFor([this] { return mosquitto_subscribe(m_mosq, nullptr, m_answerFilter.constData(), 1); });
 }
 
 RawRequester::~RawRequester()
@@ -35,8 +45,12 @@ RawRequester::~RawRequester()
 
 double RawRequester::call(int i)
 {
-    const QByteArray topic = QByteArrayLiteral("bench/raw/request/") + QByteArray::number(i);
-    const QByteArray payload = QByteArrayLiteral("{\"n\":") + QByteArray::number(i) + QByteArrayLiteral("}");
+    return call(QByteArrayLiteral("bench/raw/request/") + QByteArray::number(i),
+                QByteArrayLiteral("{\"n\":") + QByteArray::number(i) + QByteArrayLiteral("}"));
+}
+
+double RawRequester::call(const QByteArray &topic, const QByteArray &payload)
+{
     QElapsedTimer timer;
     timer.start();
     if (!waitFor([&] {

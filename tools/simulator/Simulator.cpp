@@ -856,17 +856,23 @@ void Simulator::onRfidMessage(const QString &suffix, const QByteArray &payload)
         return;
     }
     // The validation service switches its reader with plain publications.
-    if (suffix == QLatin1String("/enable")) {
-        say(QStringLiteral("rfid: radio on"));
-        if (m_rfidState != CardFound)
-            setRfidState(Searching);
-        scheduleDetection();
-    } else if (suffix == QLatin1String("/disable")) {
-        say(QStringLiteral("rfid: radio off"));
-        setRfidState(Idle);
+    if (suffix == QLatin1String("/enable") || suffix == QLatin1String("/disable")) {
+        switchRadio(suffix == QLatin1String("/enable"));
     } else if (suffix == QLatin1String("/beep/valid") || suffix == QLatin1String("/beep/invalid")) {
         say(QStringLiteral("rfid: beep %1").arg(suffix.mid(6)));
     }
+}
+
+void Simulator::switchRadio(bool on)
+{
+    say(QStringLiteral("rfid: radio %1").arg(on ? QStringLiteral("on") : QStringLiteral("off")));
+    if (!on) {
+        setRfidState(Idle);
+        return;
+    }
+    if (m_rfidState != CardFound)
+        setRfidState(Searching);
+    scheduleDetection();
 }
 
 QJsonObject Simulator::fieldCard() const
@@ -894,18 +900,14 @@ void Simulator::onRfidRequest(const QString &method, const QString &id, const QJ
 
     if (method == QLatin1String("/enable") || method == QLatin1String("/disable")) {
         const bool on = method == QLatin1String("/enable");
-        // The state is reported before the answer, so the caller sees the
-        // radio on (or off) as soon as its call completes; a card already
-        // on the reader is detected a moment later, like a real one.
-        QTimer::singleShot(50, this, [this, on, responseTopic] {
-            say(QStringLiteral("rfid: radio %1").arg(on ? QStringLiteral("on") : QStringLiteral("off")));
-            if (on && m_rfidState != CardFound)
-                setRfidState(Searching);
-            else if (!on)
-                setRfidState(Idle);
+        // Switched at once, in the order the switches arrive, whether called
+        // or plainly published: a late call must not undo a later switch.
+        // The answer follows the reported state, so the caller sees the
+        // radio on (or off) as soon as its call completes; a card already on
+        // the reader is detected a moment later, like a real one.
+        switchRadio(on);
+        QTimer::singleShot(50, this, [this, responseTopic] {
             m_mqtt.publish(responseTopic, QJsonObject{{QStringLiteral("completed"), true}}, 1);
-            if (on)
-                scheduleDetection();
         });
         return;
     }

@@ -75,6 +75,7 @@ private:
 
     void onRfidMessage(const QString &suffix, const QByteArray &payload);
     void onRfidRequest(const QString &method, const QString &id, const QJsonObject &params, bool parsed);
+    void switchRadio(bool on);
     void publishRfidInfo();
     void publishRfidStatus();
     void cardEntersField(const QString &uid, int type);

@@ -1,9 +1,12 @@
 #include "MosquittoBroker.h"
 #include "MqttPeer.h"
+#include "VncPointer.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonArray>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -67,9 +70,16 @@ class tst_EndToEnd : public QObject
         return m_peer->publish("sim/control", command, 1);
     }
 
+    static quint16 freePort()
+    {
+        QTcpServer server;
+        return server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
+    }
+
     // Broker, simulator and program up, the validation service online and
-    // both readers enabled by the program.
-    void startOnline()
+    // both readers enabled by the program. The program draws on `platform`,
+    // by default the offscreen one of the test run.
+    void startOnline(const QString &platform = QString())
     {
         m_broker = std::make_unique<MosquittoBroker>();
         QVERIFY2(m_broker->start(), qPrintable(m_broker->log()));
@@ -99,6 +109,11 @@ class tst_EndToEnd : public QObject
         m_ui = std::make_unique<QProcess>();
         m_ui->setWorkingDirectory(m_dir->path());
         connect(m_ui.get(), &QProcess::readyReadStandardError, this, &tst_EndToEnd::readStderr);
+        if (!platform.isEmpty()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+            m_ui->setProcessEnvironment(environment);
+        }
         m_ui->start(QStringLiteral(LTXG_BINARY),
                     { "--stderr", "-H", m_broker->host(), "-P", QString::number(m_broker->port()) });
         QVERIFY(m_ui->waitForStarted(10000));
@@ -180,6 +195,80 @@ private slots:
         QVERIFY2(timeout > invalid, qPrintable(diagnostics()));
         QTest::qWait(1000);
         QCOMPARE(findLine("Setting screen : ", timeout), -1);
+    }
+
+    // A person taps the busy page of the entry gate: the real window gets a
+    // real pointer event (Qt's VNC platform takes input from another process,
+    // the offscreen one takes none) and the program issues one card through
+    // the simulated dispenser and RFID reader, then stages the next.
+    void tapOnBusyPageIssuesCard()
+    {
+        const quint16 vncPort = freePort();
+        QVERIFY(vncPort);
+        startOnline(QStringLiteral("vnc:size=1024x600:port=%1").arg(vncPort));
+        if (QTest::currentTestFailed())
+            return;
+        for (const char *filter : { "kivo/dispenser/+/request/+", "kivo/rfid/card/+/request/+", "kivo/dispenser/card/removed" })
+            QVERIFY(m_peer->subscribe(filter, 1));
+
+        // The busy page shows while the validation service initialises; the
+        // window only switches to it from another page of the manager's.
+        int from = m_lines.size();
+        QVERIFY(simulate("fault 6"));
+        QVERIFY2(waitForLine("[QML] Screen changed : OutOfService", from) >= 0, qPrintable(diagnostics()));
+        QVERIFY(simulate("fault init"));
+        QVERIFY2(waitForLine("[QML] Screen changed : Busy", from) >= 0, qPrintable(diagnostics()));
+        QVERIFY2(waitForLine("[QML] Message : Please Wait", from) >= 0, qPrintable(diagnostics()));
+        QCOMPARE(findLine("[GUIManager] Card issued", 0), -1); // nothing before the tap
+
+        VncPointer pointer;
+        QVERIFY2(pointer.connectToServer(vncPort, Long), qPrintable(pointer.errorString()));
+        m_peer->clear();
+        from = m_lines.size();
+        QVERIFY2(pointer.tap(512, 400), qPrintable(pointer.errorString())); // below the header
+
+        const int issuing = waitForLine("[QML] Message : Issuing card", from);
+        QVERIFY2(issuing >= 0, qPrintable(diagnostics()));
+        const int collected = waitForLine("[QML] Message : Card collected", issuing);
+        QVERIFY2(collected > issuing, qPrintable(diagnostics()));
+        const int issued = findLine("[GUIManager] Card issued successfully : ", issuing);
+        QVERIFY2(issued > issuing, qPrintable(diagnostics()));
+        const int preparing = waitForLine("[QML] Message : Preparing next card", collected);
+        QVERIFY2(preparing > collected, qPrintable(diagnostics()));
+        const int ready = waitForLine("[QML] Message : Ready to issue card", preparing);
+        QVERIFY2(ready > preparing, qPrintable(diagnostics()));
+        QCOMPARE(findLine("FAILED: ", from), -1);
+        QCOMPARE(findLine("ERROR: ", from), -1);
+        // One tap, one cycle, and the busy page stayed on throughout.
+        QCOMPARE(findLine("[QML] Message : Issuing card", issuing + 1), -1);
+        QCOMPARE(findLine("[QML] Screen changed : ", from), -1);
+
+        // What reached the devices: a card moved onto the reader, created and
+        // written with this terminal's entry, pushed out and taken; then the
+        // next card moved onto the reader.
+        QStringList steps;
+        QJsonObject written;
+        const auto messages = m_peer->messages();
+        for (const auto &m : messages) {
+            if (!m.topic.startsWith("kivo/dispenser/") && !m.topic.startsWith("kivo/rfid/card/"))
+                continue;
+            const int request = m.topic.indexOf("/request/");
+            steps << (request > 0 ? m.topic.left(request) : m.topic);
+            if (m.topic.startsWith("kivo/rfid/card/write/request/"))
+                written = QJsonDocument::fromJson(m.payload).object();
+        }
+        const QStringList expected = { "kivo/dispenser/issue", "kivo/rfid/card/create", "kivo/rfid/card/write",
+                                       "kivo/dispenser/eject", "kivo/dispenser/card/removed", "kivo/dispenser/issue" };
+        QCOMPARE(steps, expected);
+        QCOMPARE(written.value("template").toString(), QStringLiteral("LTXGv1"));
+        const QJsonObject data = written.value("data").toObject();
+        QCOMPARE(data.value("info").toObject().value("customsId").toInt(), 1);
+        QCOMPARE(data.value("info").toObject().value("status").toString(), QStringLiteral("active"));
+        QCOMPARE(data.value("usageCounter").toInt(), 1);
+        const QJsonArray log = data.value("usageLog").toArray();
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log.at(0).toObject().value("deviceId").toString(), QStringLiteral("K00000042"));
+        QCOMPARE(log.at(0).toObject().value("locationId").toString(), QStringLiteral("kivo-rnd"));
     }
 
     void ignitionOffSchedulesShutdownOnAborts()

@@ -92,6 +92,33 @@ private Q_SLOTS:
                 }).contains(QStringLiteral("timeout")));
     }
 
+    // The terminal switches the validator's reader with plain publications;
+    // the validation service's status follows each switch.
+    void validatorReaderFollowsEnableAndDisable()
+    {
+        const auto readerState = [](const QJsonObject &o) {
+            return o.value(QStringLiteral("device")).toObject().value(QStringLiteral("rfid")).toObject().value(QStringLiteral("state")).toInt(-1);
+        };
+        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/enable"), "{\"autoread\": true}"));
+        QCOMPARE(readerState(waitFor(QStringLiteral("kivo/blm/status"), [&](const QJsonObject &o) { return readerState(o) != 1; })), 2);
+        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/disable"), QByteArray()));
+        QCOMPARE(readerState(waitFor(QStringLiteral("kivo/blm/status"), [&](const QJsonObject &o) { return readerState(o) != 2; })), 1);
+
+        // A call to switch it off, and right behind it the terminal's plain
+        // switch on: the later switch is the one that stays.
+        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/disable/request/6"), "{}"));
+        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/enable"), "{\"autoread\": true}"));
+        QCOMPARE(waitFor(QStringLiteral("kivo/rfid/disable/response/6")).value(QStringLiteral("completed")).toBool(), true);
+        QTest::qWait(500);
+        int last = -1;
+        const auto messages = m_peer.messages();
+        for (const auto &m : messages) {
+            if (m.topic == QLatin1String("kivo/blm/status"))
+                last = readerState(QJsonDocument::fromJson(m.payload).object());
+        }
+        QCOMPARE(last, 2);
+    }
+
     void answersRfidRequests()
     {
         QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/enable/request/7"), R"({"autoread":false})"));
