@@ -208,6 +208,7 @@ int main(int argc, char *argv[])
     mosquitto_lib_init();
 
     MosquittoBroker broker;
+    broker.setQuiet(true);
     if (!broker.start()) {
         std::fprintf(stderr, "broker did not start:\n%s\n", qPrintable(broker.log()));
         return 1;

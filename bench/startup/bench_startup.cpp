@@ -123,6 +123,7 @@ int main(int argc, char *argv[])
     const int runs = qMax(1, argc > 1 ? QByteArray(argv[1]).toInt() : 15);
 
     MosquittoBroker broker;
+    broker.setQuiet(true);
     if (!broker.start()) {
         std::fprintf(stderr, "broker did not start:\n%s\n", qPrintable(broker.log()));
         return 1;

@@ -7,6 +7,7 @@ namespace manager {
 MqttSubscription::MqttSubscription(const QString &topic, quint8 qos, MqttTransport *transport)
     : QObject(transport)
     , m_topic(topic)
+    , m_filter(topic.toUtf8())
     , m_qos(qos)
     , m_transport(transport)
 {

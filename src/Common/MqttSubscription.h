@@ -44,6 +44,7 @@ private:
     void setQos(quint8 qos);
 
     QString m_topic;
+    QByteArray m_filter; // m_topic as libmosquitto matches it, made once
     quint8 m_qos = 0;
     SubscriptionState m_state = Unsubscribed;
     QPointer<MqttTransport> m_transport;

@@ -529,12 +529,14 @@ void MqttTransport::handleMessage(const QString &topic, const QByteArray &payloa
     for (const QPointer<MqttSubscription> &subscription : subscriptions) {
         if (!self || generation != m_generation)
             return;
-        // A handler may have unsubscribed or deleted it meanwhile.
-        if (!subscription || !m_subscriptions.contains(subscription))
+        if (!subscription)
             continue;
         bool matches = false;
-        if (mosquitto_topic_matches_sub(subscription->m_topic.toUtf8().constData(), topicUtf8.constData(), &matches)
+        if (mosquitto_topic_matches_sub(subscription->m_filter.constData(), topicUtf8.constData(), &matches)
                 != MOSQ_ERR_SUCCESS || !matches)
+            continue;
+        // A handler may have unsubscribed it meanwhile.
+        if (!m_subscriptions.contains(subscription))
             continue;
         emit subscription->messageReceived(payload, topic);
     }

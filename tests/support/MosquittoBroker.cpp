@@ -120,6 +120,11 @@ QString MosquittoBroker::logPath() const
     return m_dir.filePath(QStringLiteral("mosquitto.log"));
 }
 
+void MosquittoBroker::setQuiet(bool quiet)
+{
+    m_quiet = quiet;
+}
+
 QString MosquittoBroker::log() const
 {
     return QString::fromUtf8(readFrom(logPath()) + readFrom(m_dir.filePath(QStringLiteral("mosquitto.out"))));
@@ -134,8 +139,8 @@ bool MosquittoBroker::writeConfig()
     // message waits tens of milliseconds.
     config += "set_tcp_nodelay true\n";
     config += "log_dest file " + logPath().toUtf8() + "\n";
-    config += "log_type all\n";
-    config += "connection_messages true\n";
+    config += m_quiet ? "log_type error\nlog_type warning\nlog_type notice\nlog_type information\n" : "log_type all\n";
+    config += m_quiet ? "connection_messages false\n" : "connection_messages true\n";
     // As root, mosquitto would switch to its own user, who cannot read our
     // temporary directory.
     if (::geteuid() == 0)

@@ -25,6 +25,9 @@ public:
 
     // Before start(): only this user is let in (no anonymous clients).
     void setCredentials(const QString &username, const QString &password);
+    // Before start(): log errors and warnings only, as a terminal's broker
+    // does; tests that read log() need the default, every message.
+    void setQuiet(bool quiet);
 
     bool start();   // on a new free port
     bool restart(); // killed if running, then started again on the same port
@@ -52,5 +55,6 @@ private:
     quint16 m_port = 0;
     QString m_username;
     QString m_password;
+    bool m_quiet = false;
     bool m_suspended = false;
 };
