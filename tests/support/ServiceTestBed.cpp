@@ -58,11 +58,21 @@ bool ServiceTestBed::serve(MqttClient &client, const QString &topic, const QByte
     QSignalSpy received(&client, &MqttClient::received);
     if (!m_peer.publish(topic, payload))
         return false;
+    // Only this very message will do: a straggler of an earlier stimulus
+    // (a probe published until one came through) must not stand in for it.
+    const QByteArray wanted = topic.toUtf8();
+    const auto arrived = [&] {
+        for (const QList<QVariant> &message : qAsConst(received)) {
+            if (message.at(1).toByteArray() == wanted && message.at(0).toByteArray() == payload)
+                return true;
+        }
+        return false;
+    };
     // Waits in the same 50 ms steps as QTRY_VERIFY, which lets a stimulus's
     // stragglers arrive before the test goes on.
-    if (received.isEmpty())
+    if (!arrived())
         QTest::qWait(0);
-    for (int waited = 0; waited < Timeout && received.isEmpty(); waited += 50)
+    for (int waited = 0; waited < Timeout && !arrived(); waited += 50)
         QTest::qWait(50);
-    return !received.isEmpty();
+    return arrived();
 }

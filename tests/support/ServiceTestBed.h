@@ -43,7 +43,7 @@ public:
     // the client ignores). Then the peer forgets everything it has heard.
     bool waitUntilLive(manager::MqttClient &client, const QString &topic, const QByteArray &probe);
     // The peer publishes payload on topic; true once the client has received
-    // a message (the service's answer to the test's stimulus).
+    // that message.
     bool serve(manager::MqttClient &client, const QString &topic, const QByteArray &payload);
 
 private:

@@ -126,8 +126,17 @@ private slots:
 
     void subscriptionsAndMemorySurviveRestarts()
     {
+#ifdef __SANITIZE_ADDRESS__
+        // Instrumented, the program is several times slower and AddressSanitizer
+        // holds freed memory back on purpose: fewer rounds, no memory figure.
+        constexpr int DefaultRestarts = 10;
+        constexpr bool CheckMemory = false;
+#else
+        constexpr int DefaultRestarts = 50;
+        constexpr bool CheckMemory = true;
+#endif
         const int restarts = qEnvironmentVariableIsSet("LTXG_SOAK_RESTARTS")
-            ? qEnvironmentVariableIntValue("LTXG_SOAK_RESTARTS") : 50;
+            ? qEnvironmentVariableIntValue("LTXG_SOAK_RESTARTS") : DefaultRestarts;
         constexpr int WarmUp = 3;
         for (int round = 1; round <= WarmUp; ++round) {
             restartBroker(-round);
@@ -151,7 +160,7 @@ private slots:
         qInfo("%d broker restarts in %lld s; resident memory %lld kB after warm-up, %lld kB after the soak (%+.1f %%)",
               restarts, elapsed.elapsed() / 1000, warm, after, 100.0 * double(after - warm) / double(warm));
         // Growth is what a leak looks like; the heap may also give memory back.
-        QVERIFY2(after <= warm + warm / 10, qPrintable(QString("%1 kB -> %2 kB").arg(warm).arg(after)));
+        QVERIFY2(!CheckMemory || after <= warm + warm / 10, qPrintable(QString("%1 kB -> %2 kB").arg(warm).arg(after)));
     }
 };
 

@@ -205,7 +205,8 @@ private slots:
         // Garbage in place of the settings file: the program still starts.
         QFile garbage(m_dir.filePath("gui.conf"));
         QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write(QByteArray("\x00\xff[[[=\n\x01\x02garbage", 18));
+        static const char content[] = "\x00\xff[[[=\n\x01\x02garbage";
+        garbage.write(content, sizeof(content) - 1);
         garbage.close();
         QCOMPARE(run({}).exitCode, 0);
     }
