@@ -1,8 +1,7 @@
 #include "Config.h"
 #include "GUIManager.h"
-#include "LogRecorder.h"
-#include "MosquittoBroker.h"
-#include "Resources.h"
+#include "QuickItems.h"
+#include "UiTestBed.h"
 #include "Transaction.h"
 #include "logger.h"
 
@@ -10,39 +9,13 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
 // Pages the window has; every other screen name leaves the area empty.
 const QStringList Pages = {"InitPage", "Busy",    "EntryGate", "ExitGate", "ScreenSaver",
-                           "OutOfOrder", "OutOfService", "Invalid", "Login"};
-
-// Searches the object tree and the visual tree, which differ for pages
-// created by loaders and for pop-ups.
-QObject *findNamed(QObject *root, const QString &name)
-{
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
-    for (QObject *child : root->children()) {
-        if (QObject *found = findNamed(child, name))
-            return found;
-    }
-    if (auto *item = qobject_cast<QQuickItem *>(root)) {
-        for (QQuickItem *child : item->childItems()) {
-            if (child->parent() == root)
-                continue;
-            if (QObject *found = findNamed(child, name))
-                return found;
-        }
-    }
-    return nullptr;
-}
+                           "OutOfOrder", "OutOfService", "Invalid", "Login", "Settings"};
 
 } // namespace
 
@@ -53,35 +26,16 @@ class tst_QmlUi : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<MosquittoBroker> m_broker;
-    std::unique_ptr<Config> m_config;
-    std::unique_ptr<LogRecorder> m_log;
-    std::unique_ptr<GUIManager> m_gui;
+    UiTestBed m_bed;
+    GUIManager *m_gui = nullptr;
+    LogRecorder *m_log = nullptr;
+    MosquittoBroker *m_broker = nullptr;
+    Config *m_config = nullptr;
     QQuickWindow *m_window = nullptr;
 
-    QObject *find(const QString &name) const { return findNamed(m_window, name); }
-    QQuickItem *item(const QString &name) const { return qobject_cast<QQuickItem *>(find(name)); }
+    QObject *find(const QString &name) const { return m_bed.find(name); }
+    QQuickItem *item(const QString &name) const { return m_bed.item(name); }
     QString currentScreen() const { return m_window->property("currentScreen").toString(); }
-
-    // Warnings and errors of the QML engine: binding loops, undefined
-    // properties, missing files, type errors.
-    QStringList qmlProblems() const
-    {
-        QStringList problems;
-        for (QtMsgType type : {QtWarningMsg, QtCriticalMsg, QtFatalMsg}) {
-            const QStringList lines = m_log->lines(type);
-            for (const QString &line : lines) {
-                // Each manager sets the style again; only the first engine of
-                // the process can take it, and the program has only one.
-                if (line.contains(QLatin1String("QQuickStyle::setStyle()")))
-                    continue;
-                if (line.contains(QLatin1String("qml"), Qt::CaseInsensitive))
-                    problems << line;
-            }
-        }
-        return problems;
-    }
 
     // Lets the window render, so that images load and bindings settle.
     void render()
@@ -103,51 +57,23 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        Resources::init();
-        QCoreApplication::setApplicationName("LTXGTerminalUI");
-        QCoreApplication::setApplicationVersion("050fccb");
-        manager::Logger::instance();
-    }
+    void initTestCase() { UiTestBed::initTestCase(); }
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        QFile serial(m_dir->filePath("serialnumber"));
-        QVERIFY(serial.open(QIODevice::WriteOnly));
-        serial.write("C12345678\n");
-        serial.close();
-
-        m_broker = std::make_unique<MosquittoBroker>();
-        QVERIFY2(m_broker->start(), qPrintable(m_broker->log()));
-        m_config = std::make_unique<Config>(m_dir->filePath("gui.conf"), GUIManager::Defaults);
-        m_config->set("log/syslog", false);
-        m_config->set("log/stderr", false);
-        m_config->set("mqtt/host", m_broker->host());
-        m_config->set("mqtt/port", int(m_broker->port()));
-        m_config->set("gui/deviceId", m_dir->filePath("serialnumber"));
-        m_config->set("gui/locale", "en_US");
-        m_log = std::make_unique<LogRecorder>();
-
-        m_gui = std::make_unique<GUIManager>(*m_config, m_dir->filePath("events.ini"));
-        m_gui->load();
-        m_window = qobject_cast<QQuickWindow *>(m_gui->parent());
-        QVERIFY(m_window);
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QVERIFY(m_bed.start());
+        m_gui = m_bed.gui.get();
+        m_log = m_bed.log.get();
+        m_broker = m_bed.broker.get();
+        m_config = m_bed.config.get();
+        m_window = m_bed.window;
         render();
     }
 
     void cleanup()
     {
-        const QStringList problems = m_log ? qmlProblems() : QStringList();
         m_window = nullptr;
-        m_gui.reset();
-        m_log.reset();
-        m_config.reset();
-        m_broker.reset();
-        m_dir.reset();
+        const QStringList problems = m_bed.stop();
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 
@@ -212,7 +138,7 @@ private slots:
             }
             const bool bare = currentScreen() == "Settings" || currentScreen() == "ScreenSaver";
             QCOMPARE(header->isVisible(), !bare);
-            QVERIFY2(qmlProblems().isEmpty(), qPrintable(name + ": " + qmlProblems().join('\n')));
+            QVERIFY2(m_bed.qmlProblems().isEmpty(), qPrintable(name + ": " + m_bed.qmlProblems().join('\n')));
         }
 
         // The normal page is chosen by the window alone; setting the old name

@@ -1,10 +1,5 @@
-#include "Config.h"
-#include "GUIManager.h"
-#include "LogRecorder.h"
-#include "MosquittoBroker.h"
-#include "MqttPeer.h"
-#include "Resources.h"
-#include "logger.h"
+#include "QuickItems.h"
+#include "UiTestBed.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,26 +8,11 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
 const QString PageUrl = QStringLiteral("qrc:/qml/screens/settings/%1.qml");
-
-// Searches the visual tree: delegates and pop-ups are not object children.
-QQuickItem *findNamed(QQuickItem *root, const QString &name)
-{
-    if (!root || root->objectName() == name)
-        return root;
-    for (QQuickItem *child : root->childItems()) {
-        if (QQuickItem *found = findNamed(child, name))
-            return found;
-    }
-    return nullptr;
-}
 
 // Visible touch controls smaller than a finger, by object name.
 void collectSmallControls(QQuickItem *root, QStringList &small)
@@ -54,36 +34,21 @@ class tst_SettingsPages : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<MosquittoBroker> m_broker;
-    std::unique_ptr<MqttPeer> m_peer;
-    std::unique_ptr<Config> m_config;
-    std::unique_ptr<LogRecorder> m_log;
-    std::unique_ptr<GUIManager> m_gui;
+    UiTestBed m_bed;
+    GUIManager *m_gui = nullptr;
+    LogRecorder *m_log = nullptr;
+    MqttPeer *m_peer = nullptr;
     QQuickWindow *m_window = nullptr;
     QQuickItem *m_stack = nullptr;
 
     // The stack first: the window's other pages may use the same names.
     QQuickItem *item(const QString &name) const
     {
-        QQuickItem *found = findNamed(m_stack, name);
-        return found ? found : findNamed(m_window->contentItem(), name);
+        QObject *found = findNamed(m_stack, name);
+        return qobject_cast<QQuickItem *>(found ? found : findNamed(m_window->contentItem(), name));
     }
     QQuickItem *top() const { return m_stack->property("currentItem").value<QQuickItem *>(); }
     QString valueOf(const QString &row) const { return item(row + "Value")->property("text").toString(); }
-
-    QStringList qmlProblems() const
-    {
-        QStringList problems;
-        for (QtMsgType type : {QtWarningMsg, QtCriticalMsg, QtFatalMsg}) {
-            for (const QString &line : m_log->lines(type)) {
-                if (line.contains(QLatin1String("qml"), Qt::CaseInsensitive)
-                    && !line.contains(QLatin1String("QQuickStyle::setStyle()")))
-                    problems << line;
-            }
-        }
-        return problems;
-    }
 
     QQuickItem *open(const QString &page)
     {
@@ -123,39 +88,15 @@ private:
     void serve(const QString &topic, const QByteArray &json) { QVERIFY(m_peer->publish(topic, json)); }
 
 private slots:
-    void initTestCase()
-    {
-        Resources::init();
-        QCoreApplication::setApplicationName("LTXGTerminalUI");
-        manager::Logger::instance();
-    }
+    void initTestCase() { UiTestBed::initTestCase(); }
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QFile serial(m_dir->filePath("serialnumber"));
-        QVERIFY(serial.open(QIODevice::WriteOnly) && serial.write("C12345678\n") > 0);
-        serial.close();
-
-        m_broker = std::make_unique<MosquittoBroker>();
-        QVERIFY2(m_broker->start(), qPrintable(m_broker->log()));
-        m_peer = std::make_unique<MqttPeer>();
-        QVERIFY(m_peer->connectToBroker(m_broker->host(), m_broker->port()));
-        QVERIFY(m_peer->subscribe("kivo/#"));
-        m_config = std::make_unique<Config>(m_dir->filePath("gui.conf"), GUIManager::Defaults);
-        m_config->set("log/syslog", false);
-        m_config->set("log/stderr", false);
-        m_config->set("mqtt/host", m_broker->host());
-        m_config->set("mqtt/port", int(m_broker->port()));
-        m_config->set("gui/deviceId", m_dir->filePath("serialnumber"));
-        m_config->set("gui/locale", "en_US");
-        m_log = std::make_unique<LogRecorder>();
-
-        m_gui = std::make_unique<GUIManager>(*m_config, m_dir->filePath("events.ini"));
-        m_gui->load();
-        m_window = qobject_cast<QQuickWindow *>(m_gui->parent());
-        QVERIFY(m_window);
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QVERIFY(m_bed.start());
+        m_gui = m_bed.gui.get();
+        m_log = m_bed.log.get();
+        m_peer = m_bed.peer.get();
+        m_window = m_bed.window;
         QVERIFY(m_peer->waitForMessage("kivo/ui/info")); // sent after subscribing
         // The settings area's own stack, over everything else.
         QQmlComponent component(qmlEngine(m_window));
@@ -174,13 +115,7 @@ private slots:
         // The pages stay open: taking the window down must be quiet too.
         m_stack = nullptr;
         m_window = nullptr;
-        m_gui.reset();
-        const QStringList problems = m_log ? qmlProblems() : QStringList();
-        m_log.reset();
-        m_config.reset();
-        m_peer.reset();
-        m_broker.reset();
-        m_dir.reset();
+        const QStringList problems = m_bed.stop();
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 

@@ -3,12 +3,8 @@
 #include "Event.h"
 #include "EventManager.h"
 #include "GUIManager.h"
-#include "LogRecorder.h"
-#include "MosquittoBroker.h"
-#include "MqttPeer.h"
 #include "QuickItems.h"
-#include "Resources.h"
-#include "logger.h"
+#include "UiTestBed.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,11 +12,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 // The maintenance settings area on the real window and the real manager,
 // with a broker and a peer standing in for the validation service.
@@ -29,26 +21,17 @@ class tst_SettingsUi : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<MosquittoBroker> m_broker;
-    std::unique_ptr<MqttPeer> m_service;
-    std::unique_ptr<Config> m_config;
-    std::unique_ptr<LogRecorder> m_log;
-    std::unique_ptr<GUIManager> m_gui;
+    UiTestBed m_bed;
+    GUIManager *m_gui = nullptr;
+    LogRecorder *m_log = nullptr;
+    MqttPeer *m_service = nullptr;
     QQuickWindow *m_window = nullptr;
 
-    QObject *find(const QString &name) const { return findNamed(m_window, name); }
-    QQuickItem *item(const QString &name) const { return qobject_cast<QQuickItem *>(find(name)); }
+    QObject *find(const QString &name) const { return m_bed.find(name); }
+    QQuickItem *item(const QString &name) const { return m_bed.item(name); }
     QQuickItem *stack() const { return item("settingsStack"); }
     QString title() const { return item("settingsTitle")->property("text").toString(); }
     QString textOf(const QString &name) const { return find(name)->property("text").toString(); }
-
-    QStringList qmlProblems() const
-    {
-        // Only the first engine of a process can set the style.
-        const QStringList lines = m_log->lines(QtWarningMsg) + m_log->lines(QtCriticalMsg) + m_log->lines(QtFatalMsg);
-        return lines.filter(QRegularExpression("^(?!.*QQuickStyle::setStyle).*qml", QRegularExpression::CaseInsensitiveOption));
-    }
 
     // Taps an item once it is visible and no transition moves it.
     void click(const QString &name)
@@ -121,41 +104,17 @@ private:
     EventManager *eventLog() const { return qobject_cast<EventManager *>(context("eventLogManager")); }
 
 private slots:
-    void initTestCase()
-    {
-        Resources::init();
-        QCoreApplication::setApplicationName("LTXGTerminalUI");
-        QCoreApplication::setApplicationVersion("050fccb");
-        manager::Logger::instance();
-    }
+    void initTestCase() { UiTestBed::initTestCase(); }
 
     // Logged in, on the section list, with the validation service
     // initialising (so that a logout has a screen to go to).
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QFile serial(m_dir->filePath("serialnumber"));
-        QVERIFY(serial.open(QIODevice::WriteOnly) && serial.write("C12345678\n") > 0);
-        serial.close();
-        m_broker = std::make_unique<MosquittoBroker>();
-        QVERIFY2(m_broker->start(), qPrintable(m_broker->log()));
-        m_service = std::make_unique<MqttPeer>();
-        QVERIFY(m_service->connectToBroker(m_broker->host(), m_broker->port()));
-        QVERIFY(m_service->subscribe("kivo/#"));
-
-        m_config = std::make_unique<Config>(m_dir->filePath("gui.conf"), GUIManager::Defaults);
-        const QVariantMap settings{{"log/syslog", false}, {"log/stderr", false}, {"mqtt/host", m_broker->host()},
-                                   {"mqtt/port", int(m_broker->port())}, {"gui/deviceId", m_dir->filePath("serialnumber")},
-                                   {"gui/locale", "en_US"}};
-        for (auto it = settings.cbegin(); it != settings.cend(); ++it)
-            m_config->set(it.key(), it.value());
-        m_log = std::make_unique<LogRecorder>();
-        m_gui = std::make_unique<GUIManager>(*m_config, m_dir->filePath("events.ini"));
-        m_gui->diagnostics()->setReportDirectory(m_dir->path());
-        m_gui->load();
-        m_window = qobject_cast<QQuickWindow *>(m_gui->parent());
-        QVERIFY(m_window);
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QVERIFY(m_bed.start([this](GUIManager &gui) { gui.diagnostics()->setReportDirectory(m_bed.dir->path()); }));
+        m_gui = m_bed.gui.get();
+        m_log = m_bed.log.get();
+        m_service = m_bed.peer.get();
+        m_window = m_bed.window;
 
         QTRY_VERIFY(m_log->contains("Connected to MQTT broker"));
         publishStatus(false);
@@ -171,13 +130,7 @@ private slots:
     {
         // Taking the window down with a page open must be quiet too.
         m_window = nullptr;
-        m_gui.reset();
-        const QStringList problems = m_log ? qmlProblems() : QStringList();
-        m_log.reset();
-        m_config.reset();
-        m_service.reset();
-        m_broker.reset();
-        m_dir.reset();
+        const QStringList problems = m_bed.stop();
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 
@@ -391,7 +344,7 @@ private slots:
         closePopup("reportPopup");
 
         // A report that cannot be written says so and shows no code.
-        diagnostics->setReportDirectory(m_dir->filePath("missing/dir"));
+        diagnostics->setReportDirectory(m_bed.dir->filePath("missing/dir"));
         click("diagnosticsFinishButton");
         QTRY_VERIFY(report->property("opened").toBool());
         QVERIFY(textOf("reportMessage").startsWith("Could not save Test Report\nERROR: "));
