@@ -569,6 +569,34 @@
         <source>%1: %2</source>
         <translation>%1: %2</translation>
     </message>
+    <message>
+        <source>From</source>
+        <translation>Από</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>Προς</translation>
+    </message>
+    <message>
+        <source>Activated</source>
+        <translation>Ενεργοποίηση</translation>
+    </message>
+    <message>
+        <source>Expires</source>
+        <translation>Λήξη</translation>
+    </message>
+    <message>
+        <source>Deducted</source>
+        <translation>Χρέωση</translation>
+    </message>
+    <message>
+        <source>Remaining</source>
+        <translation>Υπόλοιπο</translation>
+    </message>
+    <message>
+        <source>Transfer minutes left</source>
+        <translation>Λεπτά μετεπιβίβασης που απομένουν</translation>
+    </message>
 </context>
 <context>
     <name>Login</name>

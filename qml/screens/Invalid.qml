@@ -6,7 +6,30 @@ Item {
     id: page
 
     readonly property var details: (transaction && transaction.details) ? transaction.details : ({})
-    readonly property var detailKeys: Object.keys(details)
+    // The details a passenger can use, with their labels; a record fills
+    // only those of its own kind, the rest stay empty or zero.
+    readonly property var labels: ({
+        "fromStopGroupName": QT_TR_NOOP("From"),
+        "toStopGroupName": QT_TR_NOOP("To"),
+        "activationTimestamp": QT_TR_NOOP("Activated"),
+        "expires": QT_TR_NOOP("Expires"),
+        "deducted": QT_TR_NOOP("Deducted"),
+        "remaining": QT_TR_NOOP("Remaining"),
+        "transferRemainingMin": QT_TR_NOOP("Transfer minutes left")
+    })
+    readonly property var lines: {
+        manager.dynTr // the labels follow the language
+        var result = []
+        for (var key in details) {
+            var value = details[key]
+            if (value instanceof Date)
+                value = isNaN(value.getTime()) ? "" : Qt.formatDateTime(value, "dd-MM-yyyy hh:mm")
+            if (value === undefined || value === null || value === "" || value === 0)
+                continue
+            result.push(qsTr("%1: %2").arg(labels[key] ? qsTr(labels[key]) : key).arg(String(value)))
+        }
+        return result
+    }
 
     Column {
         anchors.centerIn: parent
@@ -46,10 +69,10 @@ Item {
             spacing: 4
 
             Repeater {
-                model: page.detailKeys
+                model: page.lines
 
                 Label {
-                    text: qsTr("%1: %2").arg(modelData).arg(String(page.details[modelData])) + manager.dynTr
+                    text: modelData
                     font.pixelSize: 20
                     color: "#546e7a"
                 }

@@ -264,7 +264,12 @@ private slots:
         context->setContextProperty("transaction",
                                     QVariantMap{{"valid", false},
                                                 {"denyReason", "Ticket expired"},
-                                                {"details", QVariantMap{{"line", 7}, {"zone", "A"}}}});
+                                                {"details", QVariantMap{{"fromStopGroupName", "Harbour"},
+                                                                        {"toStopGroupName", ""},
+                                                                        {"remaining", 3},
+                                                                        {"deducted", 0},
+                                                                        {"expires", QDateTime()},
+                                                                        {"zone", "A"}}}});
         render();
         QCOMPARE(item("invalidReason")->property("text").toString(), QStringLiteral("Ticket expired"));
         QVERIFY(item("invalidReason")->isVisible());
@@ -274,7 +279,8 @@ private slots:
                 details << line->property("text").toString();
         }
         details.sort();
-        QCOMPARE(details, (QStringList{"line: 7", "zone: A"}));
+        // Labelled for a passenger; what the record leaves empty is not shown.
+        QCOMPARE(details, (QStringList{"From: Harbour", "Remaining: 3", "zone: A"}));
     }
 
     void exitGate()
