@@ -34,6 +34,7 @@ namespace {
 
 QStringList qmlProblems;
 QtMessageHandler previousHandler = nullptr;
+QString lastShot; // where the UI was when a problem came up
 
 // Every warning from QML code or the QML engine is a defect of the UI.
 void recordProblems(QtMsgType type, const QMessageLogContext &context, const QString &message)
@@ -43,7 +44,7 @@ void recordProblems(QtMsgType type, const QMessageLogContext &context, const QSt
     // Only the first engine of a process may choose the style.
     const bool styleNotice = message.contains(QLatin1String("QQuickStyle::setStyle()"));
     if (type != QtDebugMsg && type != QtInfoMsg && fromQml && !styleNotice)
-        qmlProblems << message;
+        qmlProblems << QStringLiteral("(after %1) %2").arg(lastShot.isEmpty() ? QStringLiteral("start-up") : lastShot, message);
     if (previousHandler)
         previousHandler(type, context, message);
 }
@@ -52,8 +53,11 @@ void wait(int msec)
 {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < msec)
+    while (timer.elapsed() < msec) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // No event loop runs here to take pages popped off a stack down.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 bool waitFor(const std::function<bool()> &done, int msec)
@@ -182,6 +186,7 @@ public:
         }
         for (const QString &finding : qAsConst(findings))
             fail(finding);
+        lastShot = m_dir.section(QLatin1Char('/'), -1) + QLatin1Char('/') + name;
         const QString file = m_dir + QStringLiteral("/%1-%2.png").arg(++m_shots, 2, 10, QLatin1Char('0')).arg(name);
         if (!m_window.grabWindow().save(file, "PNG"))
             fail(QStringLiteral("could not save %1").arg(file));

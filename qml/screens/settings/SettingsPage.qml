@@ -18,7 +18,9 @@ Page {
         id: flickable
         anchors.fill: parent
         contentWidth: width
-        contentHeight: column.implicitHeight + 2 * page.margin
+        // The laid-out height: the implicit one can change again while the
+        // layout wraps its texts to the width.
+        contentHeight: column.height + 2 * page.margin
         boundsBehavior: Flickable.StopAtBounds
         clip: true
 
