@@ -227,19 +227,24 @@ public:
             fail(QStringLiteral("no QML engine for %1").arg(name));
             return;
         }
-        QQmlComponent component(engine, QUrl(url));
-        auto *item = qobject_cast<QQuickItem *>(component.create(engine->rootContext()));
-        if (!item) {
+        // On a white page of its own, over the window's pages.
+        QQmlComponent component(engine);
+        component.setData(QStringLiteral("import QtQuick 2.15\n"
+                                         "Rectangle { color: \"white\"; z: 500\n"
+                                         "    Loader { objectName: \"overlayLoader\"; anchors.fill: parent; source: \"%1\" } }")
+                              .arg(url)
+                              .toUtf8(),
+                          QUrl(QStringLiteral("qrc:/screenshots/Overlay.qml")));
+        auto *backdrop = qobject_cast<QQuickItem *>(component.create(engine->rootContext()));
+        QObject *loader = backdrop ? findNamed(backdrop, QStringLiteral("overlayLoader")) : nullptr;
+        if (!loader || loader->property("status").toInt() != 1) {
             fail(QStringLiteral("%1 did not load: %2").arg(name, component.errorString()));
+            delete backdrop;
             return;
         }
-        auto *backdrop = new QQuickItem(m_window.contentItem());
+        backdrop->setParentItem(m_window.contentItem());
         backdrop->setSize(m_window.contentItem()->size());
-        backdrop->setZ(500);
-        item->setParentItem(backdrop);
-        item->setSize(backdrop->size());
         shoot(name);
-        delete item;
         delete backdrop;
     }
 
