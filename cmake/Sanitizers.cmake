@@ -22,7 +22,9 @@ endif()
 # added its test and including the program and the simulator that tests
 # start, gets the sanitizers' options and writes its findings to its own file
 # in one folder. The last test, sanitizer_reports, fails if that folder is
-# not empty. Allocations get full stacks, slower but needed: Qt is built
+# not empty. A failed allocation returns null as it does outside ASan, so
+# that Qt's std::bad_alloc reaches the code that handles it (a damaged
+# settings file). Allocations get full stacks, slower but needed: Qt is built
 # without frame pointers, and the suppressions name frames above its first.
 function(ltxg_add_sanitizer_checks)
     set(reports ${CMAKE_BINARY_DIR}/sanitizer-reports)
@@ -30,7 +32,7 @@ function(ltxg_add_sanitizer_checks)
     file(WRITE ${CMAKE_BINARY_DIR}/SanitizerEnvironment.cmake
 "file(REMOVE_RECURSE \"${reports}\")
 file(MAKE_DIRECTORY \"${reports}\")
-set(ENV{ASAN_OPTIONS} \"detect_leaks=1:check_initialization_order=1:fast_unwind_on_malloc=0:log_path=${reports}/asan\")
+set(ENV{ASAN_OPTIONS} \"allocator_may_return_null=1:detect_leaks=1:check_initialization_order=1:fast_unwind_on_malloc=0:log_path=${reports}/asan\")
 set(ENV{UBSAN_OPTIONS} \"halt_on_error=1:print_stacktrace=1:log_path=${reports}/ubsan\")
 set(ENV{LSAN_OPTIONS} \"suppressions=${suppressions}:print_suppressions=0\")
 ")

@@ -2,6 +2,7 @@
 
 #include "Config.h"
 #include "Event.h"
+#include "SettingsFile.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -56,41 +57,55 @@ QString EventManager::fileName() const
 
 void EventManager::load()
 {
-    QSettings settings(m_fileName, QSettings::IniFormat);
-    // A damaged file still yields the entries QSettings could parse; the next
-    // save writes them back in clean form.
-    if (settings.status() != QSettings::NoError)
-        qWarning().noquote().nospace() << "[EventManager] WARN: Cannot read the event log file " << m_fileName;
+    QList<Event *> loaded;
+    const bool decoded = SettingsFile::read(m_fileName, QSettings::IniFormat, [&](QSettings &settings) {
+        // A damaged file still yields the entries QSettings could parse; the
+        // next save writes them back in clean form.
+        if (settings.status() != QSettings::NoError)
+            qWarning().noquote().nospace() << "[EventManager] WARN: Cannot read the event log file " << m_fileName;
 
-    const int size = qMax(settings.beginReadArray(ArrayName), 0);
-    const int first = qMax(size - MaxLoaded, 0);
-    qInfo().noquote().nospace() << QStringLiteral("[EventManager] Loading saved events : from=%1 to=%2").arg(first).arg(size);
-    for (int i = first; i < size; ++i) {
-        settings.setArrayIndex(i);
-        m_data.append(new Event(settings.value(CategoryKey).toString(), settings.value(NameKey).toString(),
-                                settings.value(DescKey).toString(), settings.value(TimestampKey).toDateTime(), this));
+        const int size = qMax(settings.beginReadArray(ArrayName), 0);
+        const int first = qMax(size - MaxLoaded, 0);
+        qInfo().noquote().nospace() << QStringLiteral("[EventManager] Loading saved events : from=%1 to=%2").arg(first).arg(size);
+        for (int i = first; i < size; ++i) {
+            settings.setArrayIndex(i);
+            loaded.append(new Event(settings.value(CategoryKey).toString(), settings.value(NameKey).toString(),
+                                    settings.value(DescKey).toString(), settings.value(TimestampKey).toDateTime()));
+        }
+        settings.endArray();
+    });
+    // A file Qt cannot decode at all gives an empty log; the next save sets
+    // it aside.
+    if (!decoded) {
+        qWarning().noquote().nospace() << "[EventManager] WARN: Cannot read the event log file " << m_fileName;
+        qDeleteAll(loaded);
+        return;
     }
-    settings.endArray();
+    for (Event *event : qAsConst(loaded)) {
+        event->setParent(this);
+        m_data.append(event);
+    }
 }
 
 void EventManager::save()
 {
-    QSettings settings(m_fileName, QSettings::IniFormat);
-    settings.clear();
-    settings.beginWriteArray(ArrayName, m_data.size());
-    for (int i = 0; i < m_data.size(); ++i) {
-        const auto *event = static_cast<const Event *>(m_data.at(i));
-        settings.setArrayIndex(i);
-        settings.setValue(CategoryKey, event->category());
-        settings.setValue(NameKey, event->name());
-        settings.setValue(DescKey, event->description());
-        settings.setValue(TimestampKey, event->timestamp());
-    }
-    settings.endArray();
-    settings.sync();
-    // A format error only concerns the old file, which this write replaced.
-    if (settings.status() == QSettings::AccessError)
-        qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write the event log file " << m_fileName;
+    SettingsFile::write(m_fileName, QSettings::IniFormat, [this](QSettings &settings) {
+        settings.clear();
+        settings.beginWriteArray(ArrayName, m_data.size());
+        for (int i = 0; i < m_data.size(); ++i) {
+            const auto *event = static_cast<const Event *>(m_data.at(i));
+            settings.setArrayIndex(i);
+            settings.setValue(CategoryKey, event->category());
+            settings.setValue(NameKey, event->name());
+            settings.setValue(DescKey, event->description());
+            settings.setValue(TimestampKey, event->timestamp());
+        }
+        settings.endArray();
+        settings.sync();
+        // A format error only concerns the old file, which this write replaced.
+        if (settings.status() == QSettings::AccessError)
+            qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write the event log file " << m_fileName;
+    });
 }
 
 void EventManager::update()

@@ -1,6 +1,7 @@
 #include "Config.h"
 
 #include "Secrets.h"
+#include "SettingsFile.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -98,12 +99,11 @@ void Config::save()
 {
     // Our own write must not come back as an outside edit.
     m_watch.removePath(m_filename);
-    {
-        QSettings settings(m_filename, QSettings::NativeFormat);
+    SettingsFile::write(m_filename, QSettings::NativeFormat, [this](QSettings &settings) {
         for (auto it = m_settings.constBegin(); it != m_settings.constEnd(); ++it)
             settings.setValue(it.key(), it.value());
         settings.sync();
-    }
+    });
     m_watch.addPath(m_filename);
 }
 
@@ -191,18 +191,22 @@ void Config::onFileChanged(const QString &path)
 // An unreadable file yields no keys, so nothing changes.
 QVariantMap Config::readFile()
 {
+    QVariantMap fileValues;
+    SettingsFile::read(m_filename, QSettings::NativeFormat, [&fileValues](QSettings &settings) {
+        const QStringList fileKeys = settings.allKeys();
+        for (const QString &key : fileKeys)
+            fileValues.insert(key, settings.value(key));
+    });
+
     QVariantMap changes;
-    QSettings settings(m_filename, QSettings::NativeFormat);
-    const QStringList fileKeys = settings.allKeys();
-    for (const QString &key : fileKeys) {
-        const QVariant fileValue = settings.value(key);
-        auto current = m_settings.find(key);
+    for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it) {
+        auto current = m_settings.find(it.key());
         if (current == m_settings.end())
-            current = m_settings.insert(key, QVariant());
-        if (sameValue(fileValue, current.value()))
+            current = m_settings.insert(it.key(), QVariant());
+        if (sameValue(it.value(), current.value()))
             continue;
-        current.value() = fileValue;
-        changes.insert(key, fileValue);
+        current.value() = it.value();
+        changes.insert(it.key(), it.value());
     }
     return changes;
 }

@@ -425,6 +425,28 @@ private slots:
             QCOMPARE(readIni(path()).value("log/level"), QStringLiteral("3"));
         }
 
+        // A typed value whose list count asks for more memory than there is:
+        // Qt gives up inside QSettings. The defaults stay in force, and the
+        // next save keeps the damaged file aside and writes a clean one.
+        const QByteArray impossible("[log]\nlevel=@DateTime(\\0\\0\\0\\x31\\0\\x31\\xee\\x62\\x80)\n");
+        writeInPlace(path(), impossible);
+        {
+            LogRecorder log;
+            Config config(path(), defaults);
+            QVERIFY(log.contains(QStringLiteral("[SettingsFile] WARN: Cannot decode the settings file ") + path()));
+            for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
+                QCOMPARE(config.get(it.key()), it.value());
+            config.set("mqtt/port", 1884);
+            QVERIFY(log.contains(QStringLiteral("[SettingsFile] WARN: Damaged settings file kept as ") + path()
+                                 + QStringLiteral(".damaged")));
+            const QMap<QString, QString> written = readIni(path());
+            QCOMPARE(written.value("mqtt/port"), QStringLiteral("1884"));
+            QCOMPARE(written.value("log/level"), QStringLiteral("2"));
+        }
+        QFile damaged(path() + QStringLiteral(".damaged"));
+        QVERIFY(damaged.open(QIODevice::ReadOnly));
+        QCOMPARE(damaged.readAll(), impossible);
+
         // A directory in place of the file.
         const QString dir = path("dir.conf");
         QVERIFY(QDir().mkdir(dir));

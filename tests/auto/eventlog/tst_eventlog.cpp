@@ -312,6 +312,29 @@ private slots:
             QCOMPARE(visibleNames(*events), QStringList({ "Application started" }));
         }
 
+        // A typed value whose list count asks for more memory than there is:
+        // Qt gives up inside QSettings. The log starts empty, and the next
+        // save keeps the damaged file aside for a technician.
+        const QByteArray impossible("[events]\n1\\category=General\n"
+                                    "1\\timestamp=@DateTime(\\0\\0\\0\\x31\\0\\x31\\xee\\x62\\x80)\nsize=1\n");
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(impossible);
+        file.close();
+        {
+            LogRecorder log;
+            auto events = open();
+            QVERIFY(log.contains(QStringLiteral("[EventManager] WARN: Cannot read the event log file ") + logPath()));
+            QVERIFY(visibleNames(*events).isEmpty());
+            events->push(new Event("General", "Application started", "", QDateTime::currentDateTime()));
+            QCOMPARE(visibleNames(*events), QStringList({ "Application started" }));
+            QVERIFY(log.contains(QStringLiteral("[SettingsFile] WARN: Damaged settings file kept as ") + logPath()
+                                 + QStringLiteral(".damaged")));
+        }
+        QFile damaged(logPath() + QStringLiteral(".damaged"));
+        QVERIFY(damaged.open(QIODevice::ReadOnly));
+        QCOMPARE(damaged.readAll(), impossible);
+        QCOMPARE(readFile().size(), 1);
+
         // A size with no entries behind it: the empty entries have no time and go.
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("[events]\nsize=2000000000\n1\\name=x\n");
