@@ -13,10 +13,14 @@ seconds=$4
 mkdir -p "$work/corpus"
 # Full stacks for every allocation, slower but needed for the suppressions:
 # Qt is built without frame pointers, and a fast stack ends at its first frame.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:check_initialization_order=1:fast_unwind_on_malloc=0}
+# A failed allocation returns null as it does outside ASan, so that Qt's
+# std::bad_alloc (a damaged settings file) reaches the code that handles it.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-allocator_may_return_null=1:detect_leaks=1:check_initialization_order=1:fast_unwind_on_malloc=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 
-"$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
+# A fixed seed makes a test run repeatable: the same inputs in the same order,
+# as far as the time allows. LTXG_FUZZ_SEED=0 lets libFuzzer pick one.
+"$target" -seed="${LTXG_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
     -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus" "$seeds" 2>"$work/log"
 status=$?
 if [ $status -ne 0 ]; then
