@@ -2,6 +2,36 @@
 
 #include "ServiceDispatcher.h"
 
+namespace {
+
+// The same strict reading as QDate::fromString(text, "yyyy-MM-dd"), without
+// its parser's local-time conversions: each of those looks the time zone up
+// on disk, and every validator status carries the date again.
+QDate dateFromText(const QString &text)
+{
+    if (text.size() != 10 || text.at(4) != QLatin1Char('-') || text.at(7) != QLatin1Char('-'))
+        return {};
+    const auto number = [&text](int from, int length) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    const int year = number(0, 4);
+    const int month = number(5, 2);
+    const int day = number(8, 2);
+    if (year < 0 || month < 0 || day < 0)
+        return {};
+    // A day that does not exist gives a null date too.
+    return QDate(year, month, day);
+}
+
+} // namespace
+
 SAM::SAM(QObject *parent)
     : QObject(parent)
 {
@@ -30,8 +60,7 @@ void SAM::fromJson(const QJsonObject &json)
     if (manager::assignIfChanged(m_name, json.value(QStringLiteral("name")).toString()))
         emit nameChanged();
     // Anything but year-month-day reads as a null date.
-    const QDate production = QDate::fromString(json.value(QStringLiteral("production")).toString(),
-                                               QStringLiteral("yyyy-MM-dd"));
+    const QDate production = dateFromText(json.value(QStringLiteral("production")).toString());
     if (manager::assignIfChanged(m_production, production))
         emit productionChanged();
     if (manager::assignIfChanged(m_uid, json.value(QStringLiteral("uid")).toString()))

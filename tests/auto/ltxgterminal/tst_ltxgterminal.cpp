@@ -468,6 +468,15 @@ private slots:
         sam.fromJson(parse(R"({"slot": 1, "production": "2021-15-06", "uid": "u1"})"));
         QCOMPARE(production.size(), 1); // already null: no signal
         QCOMPARE(uid.size(), 0);
+        const QVector<QPair<const char *, QDate>> dates {
+            { "2024-02-29", QDate(2024, 2, 29) }, { "0999-01-01", QDate(999, 1, 1) }, { "2023-02-29", QDate() },
+            { "2023-4-17", QDate() },  { " 2023-04-17", QDate() }, { "2023-04-17Z", QDate() },
+            { "+023-04-17", QDate() }, { "2023/04/17", QDate() }, { "", QDate() },
+        };
+        for (const auto &date : dates) {
+            sam.fromJson(parse(QByteArray(R"({"uid": "u1", "production": ")") + date.first + "\"}"));
+            QVERIFY2(sam.production() == date.second && sam.production().isNull() == date.second.isNull(), date.first);
+        }
         sam.fromJson(parse(R"({"slot": 1})"));
         QCOMPARE(uid.size(), 1); // absent reads as empty
         QVERIFY(sam.uid().isEmpty());
