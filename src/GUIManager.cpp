@@ -166,7 +166,12 @@ void GUIManager::initMqtt()
     connect(&m_mqtt, &manager::MqttClient::disconnected, this, &GUIManager::onMqttDisconnected);
     connect(&m_mqtt, &manager::MqttClient::error, this, &GUIManager::onMqttError);
     connect(&m_mqtt, &manager::MqttClient::received, this,
-            [this](const QByteArray &data, const QByteArray &from) { processMqttMessage(data, QString::fromUtf8(from)); });
+            [this](const QByteArray &data, const QByteArray &from) {
+                // Most messages are the service clients': only the UI's own
+                // topics are worth a QString.
+                if (from.contains(base().toUtf8()))
+                    processMqttMessage(data, QString::fromUtf8(from));
+            });
 
     m_mqtt.setClientId(QStringLiteral("%1_%2").arg(QCoreApplication::applicationName()).arg(QCoreApplication::applicationPid()));
     m_mqtt.setWillTopic(base() + QStringLiteral("/status"));

@@ -8,6 +8,7 @@ MqttSubscription::MqttSubscription(const QString &topic, quint8 qos, MqttTranspo
     : QObject(transport)
     , m_topic(topic)
     , m_filter(topic.toUtf8())
+    , m_wildcard(m_filter.contains('+') || m_filter.contains('#'))
     , m_qos(qos)
     , m_transport(transport)
 {

@@ -45,6 +45,7 @@ private:
 
     QString m_topic;
     QByteArray m_filter; // m_topic as libmosquitto matches it, made once
+    bool m_wildcard = false; // m_filter holds "+" or "#"
     quint8 m_qos = 0;
     SubscriptionState m_state = Unsubscribed;
     QPointer<MqttTransport> m_transport;

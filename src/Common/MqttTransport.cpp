@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QSocketNotifier>
+#include <QVarLengthArray>
 
 #include <mosquitto.h>
 
@@ -15,6 +16,9 @@ namespace {
 
 constexpr int MiscIntervalMs = 1000;
 constexpr int MaxPacketsPerLoop = 10;
+// Packets read in one go when the socket turns readable; bounded, so that a
+// flood still leaves the event loop room for input and painting.
+constexpr int MaxReadsPerActivation = 64;
 constexpr int DisconnectGraceMs = 3000;
 // libmosquitto refuses keep-alive values between 1 and 4 seconds.
 constexpr quint16 MinKeepAlive = 5;
@@ -315,7 +319,17 @@ void MqttTransport::onReadActivated()
 {
     if (!m_mosq || m_socket < 0)
         return;
-    afterLoop(mosquitto_loop_read(m_mosq, MaxPacketsPerLoop));
+    // libmosquitto reads a single packet per call while nothing waits at
+    // QoS 1 or 2: go on reading what the socket holds, instead of one trip
+    // through the event loop and one poll per message.
+    int code = MOSQ_ERR_SUCCESS;
+    for (int i = 0; i < MaxReadsPerActivation && code == MOSQ_ERR_SUCCESS; ++i) {
+        errno = 0;
+        code = mosquitto_loop_read(m_mosq, MaxPacketsPerLoop);
+        if (errno == EAGAIN || errno == EWOULDBLOCK || mosquitto_socket(m_mosq) < 0)
+            break;
+    }
+    afterLoop(code);
 }
 
 void MqttTransport::onWriteActivated()
@@ -524,19 +538,31 @@ void MqttTransport::handleMessage(const QString &topic, const QByteArray &payloa
     const quint64 generation = m_generation;
     emit messageReceived(payload, topic);
 
+    if (!self || generation != m_generation)
+        return;
+
+    // The subscriptions whose filter matches, taken before any handler runs:
+    // a handler may subscribe or unsubscribe. Most filters name one topic
+    // exactly, and a message matches one or two of them.
     const QByteArray topicUtf8 = topic.toUtf8();
-    const auto subscriptions = m_subscriptions;
-    for (const QPointer<MqttSubscription> &subscription : subscriptions) {
-        if (!self || generation != m_generation)
-            return;
+    QVarLengthArray<QPointer<MqttSubscription>, 4> matching;
+    for (const QPointer<MqttSubscription> &subscription : qAsConst(m_subscriptions)) {
         if (!subscription)
             continue;
-        bool matches = false;
-        if (mosquitto_topic_matches_sub(subscription->m_filter.constData(), topicUtf8.constData(), &matches)
-                != MOSQ_ERR_SUCCESS || !matches)
-            continue;
+        bool matches = subscription->m_filter == topicUtf8;
+        if (!matches && subscription->m_wildcard
+            && mosquitto_topic_matches_sub2(subscription->m_filter.constData(), size_t(subscription->m_filter.size()),
+                                            topicUtf8.constData(), size_t(topicUtf8.size()), &matches)
+                != MOSQ_ERR_SUCCESS)
+            matches = false;
+        if (matches)
+            matching.append(subscription);
+    }
+    for (const QPointer<MqttSubscription> &subscription : qAsConst(matching)) {
+        if (!self || generation != m_generation)
+            return;
         // A handler may have unsubscribed it meanwhile.
-        if (!m_subscriptions.contains(subscription))
+        if (!subscription || !m_subscriptions.contains(subscription))
             continue;
         emit subscription->messageReceived(payload, topic);
     }

@@ -21,6 +21,7 @@ ServiceDispatcher::ServiceDispatcher(const QString &tag, const QString &base, Em
     , m_base(base)
     , m_empty(empty)
     , m_parseErrorText(parseErrorText)
+    , m_baseUtf8(base.toUtf8())
 {
 }
 
@@ -32,7 +33,19 @@ void ServiceDispatcher::addHandler(const QString &suffix, const Handler &handler
 void ServiceDispatcher::addAbsoluteHandler(const QString &topic, const Handler &handler)
 {
     m_handlers.append(qMakePair(topic, handler));
+    acceptTopic(topic);
+}
+
+void ServiceDispatcher::acceptTopic(const QString &topic)
+{
     m_absoluteTopics.append(topic);
+    m_absoluteTopicsUtf8.append(topic.toUtf8());
+}
+
+// The same test as the one at the top of dispatch(), on the UTF-8 bytes.
+bool ServiceDispatcher::accepts(const QByteArray &topic) const
+{
+    return topic.contains(m_baseUtf8) || m_absoluteTopicsUtf8.contains(topic);
 }
 
 bool ServiceDispatcher::dispatch(const QByteArray &payload, const QString &topic) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MqttClient.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -47,8 +49,30 @@ public:
     // client listens to); such a topic passes the base filter too.
     void addAbsoluteHandler(const QString &topic, const Handler &handler);
 
+    // A topic outside the base that the client handles itself; it passes
+    // the base filter.
+    void acceptTopic(const QString &topic);
+
     // Returns true when a handler took the message.
     bool dispatch(const QByteArray &payload, const QString &topic) const;
+
+    // Whether a topic, as the MQTT client's received signal names it, passes
+    // the base filter.
+    bool accepts(const QByteArray &topic) const;
+
+    // Connects the MQTT client's one received signal, which carries every
+    // message to every client, to the receiver's slot for the topics that
+    // pass the base filter; the others never become a QString.
+    template<typename Receiver>
+    void forward(const MqttClient &mqtt, Receiver *receiver,
+                 void (Receiver::*slot)(const QByteArray &payload, const QString &topic)) const
+    {
+        QObject::connect(&mqtt, &MqttClient::received, receiver,
+                         [this, receiver, slot](const QByteArray &payload, const QByteArray &topic) {
+                             if (accepts(topic))
+                                 (receiver->*slot)(payload, QString::fromUtf8(topic));
+                         });
+    }
 
 private:
     QString m_tag;
@@ -57,6 +81,8 @@ private:
     ParseErrorText m_parseErrorText;
     QList<QPair<QString, Handler>> m_handlers;
     QStringList m_absoluteTopics;
+    QByteArray m_baseUtf8;
+    QList<QByteArray> m_absoluteTopicsUtf8;
 };
 
 // Stores value in member and returns true when it differs from what was there,

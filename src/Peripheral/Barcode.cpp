@@ -21,9 +21,7 @@ BarcodeManager::BarcodeManager(MqttClient &mqtt, const QString &base, QObject *p
         onBarcodeReceived(object, topic);
     });
 
-    connect(&m_mqtt, &MqttClient::received, this, [this](const QByteArray &payload, const QByteArray &topic) {
-        onMqttReceived(payload, QString::fromUtf8(topic));
-    });
+    m_dispatcher.forward(m_mqtt, this, &BarcodeManager::onMqttReceived);
     m_mqtt.subscribe(m_base + QStringLiteral("/#"), 0);
 }
 

@@ -75,10 +75,7 @@ Board::Board(MqttClient &mqtt, const QString &base, QObject *parent)
     m_dispatcher.addHandler(QStringLiteral("/event"), std::bind(&Board::onEventReceived, this, _1, _2));
     m_dispatcher.addHandler(QStringLiteral("/audio"), std::bind(&Board::onAudioReceived, this, _1, _2));
 
-    connect(&m_mqtt, &MqttClient::received, this,
-            [this](const QByteArray &payload, const QByteArray &topic) {
-                onMqttReceived(payload, QString::fromUtf8(topic));
-            });
+    m_dispatcher.forward(m_mqtt, this, &Board::onMqttReceived);
     connect(&m_mqtt, &MqttClient::connected, this, &Board::refresh);
     connect(&m_timer, &QTimer::timeout, this, &Board::refresh);
     subscribe();

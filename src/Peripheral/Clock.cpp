@@ -35,9 +35,7 @@ Clock::Clock(MqttClient &mqtt, const QString &base, QObject *parent)
     });
 
     connect(&m_mqtt, &MqttClient::connected, this, &Clock::refresh);
-    connect(&m_mqtt, &MqttClient::received, this, [this](const QByteArray &payload, const QByteArray &topic) {
-        onMqttReceived(payload, QString::fromUtf8(topic));
-    });
+    m_dispatcher.forward(m_mqtt, this, &Clock::onMqttReceived);
     m_mqtt.subscribe(m_base + QStringLiteral("/status"), 0);
     m_mqtt.subscribe(m_base + QStringLiteral("/config"), 0);
 }

@@ -49,9 +49,7 @@ Dispenser::Dispenser(MqttClient &mqtt, const QString &base, QObject *parent)
         emit cardDisposed();
     });
 
-    connect(&m_mqtt, &MqttClient::received, this, [this](const QByteArray &data, const QByteArray &from) {
-        onMqttReceived(data, QString::fromUtf8(from));
-    });
+    m_dispatcher.forward(m_mqtt, this, &Dispenser::onMqttReceived);
     // The MQTT client renews these after each reconnect.
     for (const char *suffix : {"/info", "/status", "/card/inserted", "/card/removed", "/card/disposed"})
         m_mqtt.subscribe(m_base + QLatin1String(suffix), 0);

@@ -31,9 +31,7 @@ Ethernet::Ethernet(MqttClient &mqtt, const QString &base, QObject *parent)
         onConfigReceived(object, topic);
     });
 
-    connect(&m_mqtt, &MqttClient::received, this, [this](const QByteArray &payload, const QByteArray &topic) {
-        onMqttReceived(payload, QString::fromUtf8(topic));
-    });
+    m_dispatcher.forward(m_mqtt, this, &Ethernet::onMqttReceived);
     connect(&m_mqtt, &MqttClient::connected, this, &Ethernet::reset);
     subscribe();
 }

@@ -38,10 +38,7 @@ Inspector::Inspector(MqttClient &mqtt, const QString &base, QObject *parent)
     m_dispatcher.addHandler(QStringLiteral("/status"), std::bind(&Inspector::onStatusReceived, this, _1, _2));
     m_dispatcher.addHandler(QStringLiteral("/audio"), std::bind(&Inspector::onAudioReceived, this, _1, _2));
 
-    connect(&m_mqtt, &MqttClient::received, this,
-            [this](const QByteArray &payload, const QByteArray &topic) {
-                onMqttReceived(payload, QString::fromUtf8(topic));
-            });
+    m_dispatcher.forward(m_mqtt, this, &Inspector::onMqttReceived);
     connect(&m_mqtt, &MqttClient::connected, this, &Inspector::refresh);
     connect(&m_timer, &QTimer::timeout, this, &Inspector::refresh);
     connect(&m_shutdownTimer, &QTimer::timeout, this, &Inspector::systemShutdown);

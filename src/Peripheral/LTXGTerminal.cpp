@@ -55,10 +55,8 @@ LTXGTerminal::LTXGTerminal(MqttClient &mqtt, const QString &base, QObject *paren
                             });
     m_dispatcher.addHandler(QStringLiteral("/rfid/removed"), [](const QJsonObject &, const QString &) {});
 
-    QObject::connect(&m_mqtt, &MqttClient::received, this,
-                     [this](const QByteArray &data, const QByteArray &from) {
-                         onMqttReceived(data, QString::fromUtf8(from));
-                     });
+    m_dispatcher.acceptTopic(CardRemovedTopic);
+    m_dispatcher.forward(m_mqtt, this, &LTXGTerminal::onMqttReceived);
     QObject::connect(&m_mqtt, &MqttClient::disconnected, this, &LTXGTerminal::onMqttDisconnected);
 
     m_mqtt.subscribe(m_base + QStringLiteral("/info"), 0);

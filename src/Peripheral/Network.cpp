@@ -29,9 +29,7 @@ Network::Network(MqttClient &mqtt, const QString &base, QObject *parent)
         onStatusReceived(object, topic);
     });
 
-    connect(&m_mqtt, &MqttClient::received, this, [this](const QByteArray &payload, const QByteArray &topic) {
-        onMqttReceived(payload, QString::fromUtf8(topic));
-    });
+    m_dispatcher.forward(m_mqtt, this, &Network::onMqttReceived);
     connect(&m_mqtt, &MqttClient::connected, this, &Network::refresh);
     connect(&m_timer, &QTimer::timeout, this, &Network::refresh);
     subscribe();

@@ -43,9 +43,7 @@ RFID::RFID(MqttClient &mqtt, const QString &base, QObject *parent)
         onCardAutoreadReceived(o);
     });
 
-    connect(&m_mqtt, &MqttClient::received, this, [this](const QByteArray &data, const QByteArray &from) {
-        onMqttReceived(data, QString::fromUtf8(from));
-    });
+    m_dispatcher.forward(m_mqtt, this, &RFID::onMqttReceived);
     // One wildcard for everything the service publishes; the MQTT client
     // renews it after each reconnect.
     m_mqtt.subscribe(m_base + QStringLiteral("/#"), 0);

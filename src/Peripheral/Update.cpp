@@ -41,10 +41,7 @@ Update::Update(MqttClient &mqtt, const QString &base, QObject *parent)
 
     connect(&m_mqtt, &MqttClient::connected, this, &Update::refresh);
     connect(&m_mqtt, &MqttClient::disconnected, this, &Update::onMqttDisconnected);
-    connect(&m_mqtt, &MqttClient::received, this,
-            [this](const QByteArray &payload, const QByteArray &topic) {
-                onMqttReceived(payload, QString::fromUtf8(topic));
-            });
+    m_dispatcher.forward(m_mqtt, this, &Update::onMqttReceived);
 
     for (const char *suffix :
          {"/status", "/update/software/status", "/update/software/progress", "/update/software/progess"})
