@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace manager {
 
@@ -24,7 +25,6 @@ Clock::Clock(MqttClient &mqtt, const QString &base, QObject *parent)
     : QObject(parent)
     , m_mqtt(mqtt)
     , m_base(base + QStringLiteral("/clock/ntp"))
-    , m_timezones(readTimezones())
     , m_dispatcher(QString(), m_base, ServiceDispatcher::EmptyIsParseError, ServiceDispatcher::rawPayloadText)
 {
     m_dispatcher.addHandler(kStatusRoute, [this](const QJsonObject &object, const QString &topic) {
@@ -38,25 +38,46 @@ Clock::Clock(MqttClient &mqtt, const QString &base, QObject *parent)
     m_dispatcher.forward(m_mqtt, this, &Clock::onMqttReceived);
     m_mqtt.subscribe(m_base + QStringLiteral("/status"), 0);
     m_mqtt.subscribe(m_base + QStringLiteral("/config"), 0);
+    startTimezoneList();
+}
+
+Clock::~Clock()
+{
+    // A list command still running is not waited for.
+    if (m_timezoneRun) {
+        m_timezoneRun->disconnect();
+        m_timezoneRun->kill();
+        m_timezoneRun->waitForFinished(kCommandLimitMsec);
+    }
 }
 
 QByteArray Clock::timedatectl(const QStringList &arguments)
 {
-    QElapsedTimer elapsed;
-    elapsed.start();
+    QElapsedTimer started;
+    started.start();
+    QProcess process;
+    startRun(process, arguments);
+    return finishRun(process, started);
+}
 
+void Clock::startRun(QProcess &process, const QStringList &arguments)
+{
     // Program and arguments go separately to the system: no shell parses
     // them, and the program is found through PATH.
-    QProcess process;
     process.setProgram(QStringLiteral("timedatectl"));
     process.setArguments(arguments);
     process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(kCommandLimitMsec)) {
+}
+
+QByteArray Clock::finishRun(QProcess &process, const QElapsedTimer &started)
+{
+    const auto remaining = [&started] { return qMax(0, kCommandLimitMsec - int(started.elapsed())); };
+    if (process.error() == QProcess::FailedToStart
+        || (process.state() == QProcess::Starting && !process.waitForStarted(remaining()))) {
         qWarning().noquote().nospace() << "WARN: timedatectl did not start : " << process.errorString();
         return {};
     }
-    const int remaining = qMax(0, kCommandLimitMsec - int(elapsed.elapsed()));
-    if (!process.waitForFinished(remaining)) {
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(remaining())) {
         // Abandoned with whatever it wrote so far.
         qWarning().noquote().nospace() << "WARN: timedatectl did not finish within " << kCommandLimitMsec
                                        << " msec(s)";
@@ -68,14 +89,39 @@ QByteArray Clock::timedatectl(const QStringList &arguments)
     return process.readAllStandardOutput();
 }
 
-QStringList Clock::readTimezones()
+void Clock::startTimezoneList()
 {
-    const QByteArray output = timedatectl({ QStringLiteral("--no-pager"), QStringLiteral("list-timezones") });
-    return QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+    // The list takes a child process some tens of milliseconds: it runs while
+    // the user interface starts, instead of before.
+    m_timezoneRun = new QProcess(this);
+    m_timezoneRunStarted.start();
+    const auto taken = [this] {
+        if (!m_timezoneRun)
+            return;
+        takeTimezoneList();
+        emit timezonesChanged();
+    };
+    connect(m_timezoneRun, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, taken);
+    connect(m_timezoneRun, &QProcess::errorOccurred, this, taken);
+    QTimer::singleShot(kCommandLimitMsec, m_timezoneRun, taken);
+    startRun(*m_timezoneRun, { QStringLiteral("--no-pager"), QStringLiteral("list-timezones") });
+}
+
+void Clock::takeTimezoneList() const
+{
+    if (!m_timezoneRun)
+        return;
+    QProcess *run = m_timezoneRun;
+    m_timezoneRun = nullptr;
+    run->disconnect();
+    m_timezones = QString::fromUtf8(finishRun(*run, m_timezoneRunStarted)).split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+    run->deleteLater();
 }
 
 QStringList Clock::timezones() const
 {
+    // Read before the command has ended: wait for it here, within its limit.
+    takeTimezoneList();
     return m_timezones;
 }
 

@@ -2,10 +2,13 @@
 
 #include "ServiceDispatcher.h"
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+class QProcess;
 
 namespace manager {
 
@@ -27,6 +30,7 @@ public:
     // base is the device service's base; network time lives under
     // base + "/clock/ntp".
     Clock(MqttClient &mqtt, const QString &base, QObject *parent = nullptr);
+    ~Clock() override;
 
     QStringList timezones() const;
     // Asks the system on every read.
@@ -57,7 +61,15 @@ private:
     // Runs timedatectl with arguments (no shell involved) and returns what it
     // wrote to standard output within the time limit.
     static QByteArray timedatectl(const QStringList &arguments);
-    static QStringList readTimezones();
+    // Starts timedatectl with arguments; finishRun() waits for it.
+    static void startRun(QProcess &process, const QStringList &arguments);
+    // What a started run wrote within the time limit counted from started.
+    static QByteArray finishRun(QProcess &process, const QElapsedTimer &started);
+
+    // The time-zone list is asked for at construction and taken when the
+    // command ends, or when the list is read before that.
+    void startTimezoneList();
+    void takeTimezoneList() const;
 
     void publishConfig(bool enabled, const QString &server);
     void onStatusReceived(const QJsonObject &object, const QString &topic);
@@ -65,7 +77,9 @@ private:
 
     MqttClient &m_mqtt;
     QString m_base;
-    QStringList m_timezones;
+    mutable QStringList m_timezones;
+    mutable QProcess *m_timezoneRun = nullptr;
+    QElapsedTimer m_timezoneRunStarted;
     QString m_ntpServer;
     bool m_ntpEnabled = false;
     bool m_ntpSynced = false;

@@ -27,6 +27,11 @@ for arg in "$@"; do printf '%s\n' "$arg" >> "$dir/calls"; done
 echo "--end--" >> "$dir/calls"
 case "$1" in
 --no-pager)
+    zone=$(cat "$dir/zone")
+    if [ "$zone" = "HANG" ]; then
+        printf 'Africa/Abidjan\n'
+        exec sleep 10
+    fi
     printf 'Africa/Abidjan\nAmerica/Argentina/Buenos_Aires\nEurope/Berlin\n'
     ;;
 status)
@@ -147,6 +152,27 @@ private slots:
         for (const QStringList &call : calls())
             listCalls += call == QStringList({ "--no-pager", "list-timezones" });
         QCOMPARE(listCalls, 1);
+    }
+
+    void timezoneListArrivesByItself()
+    {
+        {
+            Clock clock(*m_mqtt, DeviceBase);
+            QSignalSpy listed(&clock, &Clock::timezonesChanged);
+            QVERIFY(listed.wait(10000));
+            QCOMPARE(clock.timezones().size(), 4);
+            QCOMPARE(listed.size(), 1);
+        }
+
+        // A list command that hangs holds up neither the construction nor
+        // the user interface past its limit; what it wrote is kept.
+        setSystemZone("HANG");
+        Clock clock(*m_mqtt, DeviceBase);
+        QSignalSpy listed(&clock, &Clock::timezonesChanged);
+        QCOMPARE(listed.size(), 0);
+        QVERIFY(listed.wait(10000));
+        QCOMPARE(clock.timezones(), QStringList({ "Africa/Abidjan", "" }));
+        QVERIFY(m_log->contains("WARN: timedatectl did not finish"));
     }
 
     void timezoneReadAndSetOnlyWhenDifferent()
