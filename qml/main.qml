@@ -53,8 +53,7 @@ ApplicationWindow {
         }
         function onErrorOccured(error) {
             console.info("[QML] Error occured : " + error)
-            errorPopup.text = error
-            errorPopup.open()
+            window.showError(error)
         }
         function onLanguageChanged() {
             window.locale = Qt.locale(manager.language)
@@ -90,10 +89,20 @@ ApplicationWindow {
         color: "#9e9e9e"
     }
 
-    CustomPopup {
-        id: errorPopup
-        objectName: "errorPopup"
-        title: qsTr("Error") + manager.dynTr
+    // The error dialog, its buttons and their style are loaded the first time
+    // an error is shown: start-up does not wait for them.
+    property var errorPopup: null
+
+    function showError(error) {
+        if (!errorPopup) {
+            const component = Qt.createComponent("qrc:/qml/controls/CustomPopup.qml")
+            errorPopup = component.createObject(window.contentItem, {
+                objectName: "errorPopup",
+                title: Qt.binding(function() { return qsTr("Error") + manager.dynTr })
+            })
+        }
+        errorPopup.text = error
+        errorPopup.open()
     }
 
     // Covers header and pages without taking input; only sets the cursor.

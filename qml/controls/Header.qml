@@ -9,15 +9,12 @@ Rectangle {
     implicitHeight: 120
     color: "white"
 
-    Image {
+    Logo {
         objectName: "headerLogo"
         anchors.left: parent.left
         anchors.leftMargin: 32
         anchors.verticalCenter: parent.verticalCenter
         height: 72
-        sourceSize.height: 72
-        fillMode: Image.PreserveAspectFit
-        source: "qrc:/qml/images/logo.svg"
     }
 
     Clock {

@@ -56,7 +56,7 @@ Item {
         objectName: "entryStart"
         anchors.fill: parent
         visible: page.state === "start"
-        icon: "qrc:/qml/images/card.svg"
+        icon: "qrc:/qml/images/card.png"
         title: (page.entryGate ? qsTr("Press button for entry") : qsTr("Please insert your card"))
                + manager.dynTr
     }
@@ -92,7 +92,7 @@ Item {
         objectName: "entryError"
         anchors.fill: parent
         visible: page.state === "error"
-        icon: "qrc:/qml/images/warning.svg"
+        icon: "qrc:/qml/images/warning.png"
         titleColor: "#e65100"
         title: qsTranslate("GUIManager", manager.errorMessageScreen) + manager.dynTr
     }
@@ -101,7 +101,7 @@ Item {
         objectName: "entryFinal"
         anchors.fill: parent
         visible: page.state === "final"
-        icon: "qrc:/qml/images/valid.svg"
+        icon: "qrc:/qml/images/valid.png"
         titleColor: "#2e7d32"
         title: (page.entryGate ? qsTr("Please collect your card") : qsTr("Have a nice trip"))
                + manager.dynTr
@@ -111,7 +111,7 @@ Item {
         objectName: "entryRoadBusy"
         anchors.fill: parent
         visible: page.state === "roadBusy"
-        icon: "qrc:/qml/images/valid.svg"
+        icon: "qrc:/qml/images/valid.png"
         titleColor: "#2e7d32"
         title: qsTr("Successful transaction \n Please wait until the road is free") + manager.dynTr
     }

@@ -22,7 +22,7 @@ Item {
             height: 128
             sourceSize.width: 128
             sourceSize.height: 128
-            source: "qrc:/qml/images/car.svg"
+            source: "qrc:/qml/images/car.png"
         }
         Label {
             objectName: "exitMessage"

@@ -42,7 +42,7 @@ Item {
             height: 112
             sourceSize.width: 112
             sourceSize.height: 112
-            source: "qrc:/qml/images/invalid.svg"
+            source: "qrc:/qml/images/invalid.png"
         }
         Label {
             objectName: "invalidTitle"

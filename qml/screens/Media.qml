@@ -7,8 +7,8 @@ Item {
 
     property var sources: [
         "qrc:/qml/images/Icons/kivo-logo-top-gr.svg",
-        "qrc:/qml/images/card.svg",
-        "qrc:/qml/images/logo.svg"
+        "qrc:/qml/images/card.png",
+        "qrc:/qml/images/logo.png"
     ]
     property int interval: 3000
     property int index: 0

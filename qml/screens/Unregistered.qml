@@ -5,7 +5,7 @@ import QtQuick 2.15
 MessageScreen {
     readonly property var ipv4: network.primaryConnection ? network.primaryConnection.ipv4 : null
 
-    icon: "qrc:/qml/images/warning.svg"
+    icon: "qrc:/qml/images/warning.png"
     title: qsTr("Unregistered device") + manager.dynTr
     titleColor: "#e65100"
     message: qsTr("Serial number: %1").arg(manager.deviceId !== "" ? manager.deviceId : "-") + "\n"
