@@ -43,7 +43,7 @@ Clock::Clock(MqttClient &mqtt, const QString &base, QObject *parent)
 
 Clock::~Clock()
 {
-    // A list command still running is not waited for.
+    // A list command still running is stopped; nobody needs its list now.
     if (m_timezoneRun) {
         m_timezoneRun->disconnect();
         m_timezoneRun->kill();
