@@ -9,6 +9,7 @@
 #include "Board.h"
 #include "Config.h"
 #include "GUIManager.h"
+#include "Measure.h"
 #include "MosquittoBroker.h"
 #include "MqttPeer.h"
 #include "Resources.h"
@@ -33,6 +34,8 @@
 #include <thread>
 #include <vector>
 
+using bench::residentKiB;
+
 namespace {
 
 const int TopicsPerRound = 10;
@@ -45,18 +48,6 @@ qint64 threadCpuNs()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
 }
 
 // Message n of the flood. Every round touches each service once; the values

@@ -2,16 +2,16 @@
 // the same instant echo peer through the same broker, in one run.
 //
 //   build/bench/rpc/bench_rpc [calls]
+#include "Measure.h"
 #include "MosquittoBroker.h"
 #include "MqttClient.h"
 #include "MqttPeer.h"
-#include "RawRequester.h"
 #include "MqttSubscription.h"
+#include "RawRequester.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 
 #include <mosquitto.h>
@@ -22,34 +22,9 @@
 #include <mutex>
 #include <vector>
 
-namespace {
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-struct Stats
-{
-    double median = 0;
-    double p99 = 0;
-};
-
-Stats stats(std::vector<double> us)
-{
-    std::sort(us.begin(), us.end());
-    return { us[us.size() / 2], us[std::min(us.size() - 1, us.size() * 99 / 100)] };
-}
-
-
-} // namespace
+using bench::Stats;
+using bench::residentKiB;
+using bench::stats;
 
 int main(int argc, char *argv[])
 {

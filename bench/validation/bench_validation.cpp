@@ -11,6 +11,7 @@
 // a pause of 0 each ticket also meets the drawing of the one before.
 #include "Config.h"
 #include "GUIManager.h"
+#include "Measure.h"
 #include "MosquittoBroker.h"
 #include "MqttPeer.h"
 #include "RawRequester.h"
@@ -30,19 +31,10 @@
 #include <thread>
 #include <vector>
 
+using bench::Stats;
+using bench::stats;
+
 namespace {
-
-struct Stats
-{
-    double median = 0;
-    double p99 = 0;
-};
-
-Stats stats(std::vector<double> us)
-{
-    std::sort(us.begin(), us.end());
-    return { us[us.size() / 2], us[std::min(us.size() - 1, us.size() * 99 / 100)] };
-}
 
 // A ticket as the validation service reports it: valid ones and refusals
 // alternate, so both paths (sound only; sound and the refusal page) count.
