@@ -266,9 +266,9 @@ void MqttClient::onError(MqttTransport::ClientError e)
     emit error(QStringLiteral("Mqtt client error"));
 }
 
-QDeferred<QJsonValue> MqttClient::waitTopic(const QString &topic, int msec)
+Deferred<QJsonValue> MqttClient::waitTopic(const QString &topic, int msec)
 {
-    QDeferred<QJsonValue> deferred;
+    Deferred<QJsonValue> deferred;
     if (!isConnected()) {
         deferred.reject(QJsonValue(QStringLiteral("Not connected")));
         return deferred;
@@ -326,7 +326,7 @@ QDeferred<QJsonValue> MqttClient::waitTopic(const QString &topic, int msec)
     return deferred;
 }
 
-QDeferred<QJsonValue> MqttClient::executeRpc(const QString &topic, const QString &rpcId, const QJsonObject &request,
+Deferred<QJsonValue> MqttClient::executeRpc(const QString &topic, const QString &rpcId, const QJsonObject &request,
                                              int msec)
 {
     const QString requestTopic = topic + QStringLiteral("/request/") + rpcId;
@@ -335,7 +335,7 @@ QDeferred<QJsonValue> MqttClient::executeRpc(const QString &topic, const QString
 
     // The answer's subscription is made before the request goes out, so an
     // instant answer cannot be missed.
-    QDeferred<QJsonValue> deferred = waitTopic(responseTopic, msec);
+    Deferred<QJsonValue> deferred = waitTopic(responseTopic, msec);
     deferred
         .fail([](const QJsonValue &failure) {
             tagged(qCritical()) << "[RPC] ERROR : " << jsonText(failure);

@@ -2,7 +2,7 @@
 
 #include "MqttTransport.h"
 
-#include <qdeferred.hpp>
+#include <deferred.h>
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -54,9 +54,9 @@ public slots:
     void disconnect();
     void subscribe(const QString &topic, uchar qos = 0);
     bool publish(const QByteArray &data, const QString &topic, uchar qos = 0, bool retain = false);
-    QDeferred<QJsonValue> executeRpc(const QString &topic, const QString &rpcId, const QJsonObject &request,
+    Deferred<QJsonValue> executeRpc(const QString &topic, const QString &rpcId, const QJsonObject &request,
                                      int msec = 3000);
-    QDeferred<QJsonValue> waitTopic(const QString &topic, int msec = 3000);
+    Deferred<QJsonValue> waitTopic(const QString &topic, int msec = 3000);
 
 private slots:
     void onConnected();

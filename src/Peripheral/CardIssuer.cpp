@@ -15,12 +15,12 @@ QString uidOf(const Tag::Ptr &tag)
 }
 
 // Passes another step's result on unchanged, without logging.
-void passOnDone(QDeferred<CardIssuer::Result> d, const CardIssuer::Result &result)
+void passOnDone(Deferred<CardIssuer::Result> d, const CardIssuer::Result &result)
 {
     d.resolve(result);
 }
 
-void passOnFail(QDeferred<CardIssuer::Result> d, const CardIssuer::Result &result)
+void passOnFail(Deferred<CardIssuer::Result> d, const CardIssuer::Result &result)
 {
     d.reject(result);
 }
@@ -28,7 +28,7 @@ void passOnFail(QDeferred<CardIssuer::Result> d, const CardIssuer::Result &resul
 } // namespace
 
 template<typename T>
-void CardIssuer::when(QDeferred<T> step, const std::function<void(const T &)> &onDone,
+void CardIssuer::when(Deferred<T> step, const std::function<void(const T &)> &onDone,
                       const std::function<void(const T &)> &onFail)
 {
     const QPointer<CardIssuer> self(this);
@@ -73,9 +73,9 @@ QString CardIssuer::stateToStr(State state)
     return QStringLiteral("Unknown");
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::prepareCard()
+Deferred<CardIssuer::Result> CardIssuer::prepareCard()
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     if (m_state == Error) {
         d.reject(Result{ Tag::Ptr(), m_reason });
         return d;
@@ -97,9 +97,9 @@ QDeferred<CardIssuer::Result> CardIssuer::prepareCard()
     return d;
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::issueCard(const Card::Ptr &card, int timeout)
+Deferred<CardIssuer::Result> CardIssuer::issueCard(const Card::Ptr &card, int timeout)
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     if (!card) {
         reject(d, QStringLiteral("No card to issue"));
         return d;
@@ -123,9 +123,9 @@ QDeferred<CardIssuer::Result> CardIssuer::issueCard(const Card::Ptr &card, int t
     return d;
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::moveCardOnRfid()
+Deferred<CardIssuer::Result> CardIssuer::moveCardOnRfid()
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     qInfo().noquote().nospace() << LogTag << "Moving card on RFID";
     if (m_dispenser.cardInRfid()) {
         qWarning().noquote().nospace() << LogTag << "WARN: Card alaready present. Skipping.";
@@ -145,9 +145,9 @@ QDeferred<CardIssuer::Result> CardIssuer::moveCardOnRfid()
     return d;
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::readCardUid()
+Deferred<CardIssuer::Result> CardIssuer::readCardUid()
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     qInfo().noquote().nospace() << LogTag << "Reading card UID";
     if (m_rfid.state() == RFID::CardFound) {
         const Tag::Ptr tag = m_rfid.activeCard();
@@ -173,9 +173,9 @@ QDeferred<CardIssuer::Result> CardIssuer::readCardUid()
     return d;
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::createCard(const Card::Ptr &card)
+Deferred<CardIssuer::Result> CardIssuer::createCard(const Card::Ptr &card)
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     qInfo().noquote().nospace() << LogTag << QStringLiteral("Creating card : %1").arg(card->name());
     when<RFID::Result>(
         m_rfid.enable(false),
@@ -212,9 +212,9 @@ QDeferred<CardIssuer::Result> CardIssuer::createCard(const Card::Ptr &card)
     return d;
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::createAndEject(const Card::Ptr &card, int seconds)
+Deferred<CardIssuer::Result> CardIssuer::createAndEject(const Card::Ptr &card, int seconds)
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     when<Result>(
         createCard(card),
         [this, d, seconds](const Result &) {
@@ -239,9 +239,9 @@ QDeferred<CardIssuer::Result> CardIssuer::createAndEject(const Card::Ptr &card, 
     return d;
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::eject()
+Deferred<CardIssuer::Result> CardIssuer::eject()
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     qInfo().noquote().nospace() << LogTag << "Ejecting card";
     when<Dispenser::Result>(
         m_dispenser.eject(),
@@ -253,9 +253,9 @@ QDeferred<CardIssuer::Result> CardIssuer::eject()
     return d;
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::retract()
+Deferred<CardIssuer::Result> CardIssuer::retract()
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     qInfo().noquote().nospace() << LogTag << "Retracting card : " << uidOf(currCard());
     when<Dispenser::Result>(
         m_dispenser.accept(), [this, d](const Dispenser::Result &) { resolve(d, Tag::Ptr()); },
@@ -263,9 +263,9 @@ QDeferred<CardIssuer::Result> CardIssuer::retract()
     return d;
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::dispose()
+Deferred<CardIssuer::Result> CardIssuer::dispose()
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     qInfo().noquote().nospace() << LogTag << "Disposing card : " << uidOf(currCard());
     incrFailCount();
     // The current card is cleared when the dispenser reports it disposed.
@@ -275,9 +275,9 @@ QDeferred<CardIssuer::Result> CardIssuer::dispose()
     return d;
 }
 
-QDeferred<CardIssuer::Result> CardIssuer::waitCollect(int seconds)
+Deferred<CardIssuer::Result> CardIssuer::waitCollect(int seconds)
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     qInfo().noquote().nospace() << LogTag
                                 << QStringLiteral("Waiting for card to be collected (timeout=%1 sec)").arg(seconds);
     when<Dispenser::Result>(
@@ -290,7 +290,7 @@ QDeferred<CardIssuer::Result> CardIssuer::waitCollect(int seconds)
     return d;
 }
 
-void CardIssuer::disableAndSettle(QDeferred<Result> d, const std::function<Tag::Ptr()> &card)
+void CardIssuer::disableAndSettle(Deferred<Result> d, const std::function<Tag::Ptr()> &card)
 {
     when<RFID::Result>(
         m_rfid.disable(),
@@ -306,12 +306,12 @@ void CardIssuer::disableAndSettle(QDeferred<Result> d, const std::function<Tag::
         });
 }
 
-void CardIssuer::resolve(QDeferred<Result> d, const Tag::Ptr &card)
+void CardIssuer::resolve(Deferred<Result> d, const Tag::Ptr &card)
 {
     d.resolve(Result{ card, QString() });
 }
 
-void CardIssuer::reject(QDeferred<Result> d, const QString &text)
+void CardIssuer::reject(Deferred<Result> d, const QString &text)
 {
     qCritical().noquote().nospace() << LogTag << "ERROR: " << text;
     d.reject(Result{ Tag::Ptr(), text });

@@ -5,7 +5,7 @@
 #include "RFID.h"
 #include "Tag.h"
 
-#include <qdeferred.hpp>
+#include <deferred.h>
 
 #include <QObject>
 #include <QString>
@@ -46,11 +46,11 @@ public:
     static QString stateToStr(State state);
 
     // Stages a card on the reader and reads its UID; resolves with its tag.
-    QDeferred<Result> prepareCard();
+    Deferred<Result> prepareCard();
     // Writes card's payload onto the staged card (staging one first when
     // there is none), ejects it and waits up to timeout seconds for it to be
     // taken.
-    QDeferred<Result> issueCard(const Card::Ptr &card, int timeout);
+    Deferred<Result> issueCard(const Card::Ptr &card, int timeout);
 
 signals:
     void stateChanged();
@@ -63,28 +63,28 @@ private:
     void onCardRemoved();
     void onCardDisposed();
 
-    QDeferred<Result> moveCardOnRfid();
-    QDeferred<Result> readCardUid();
-    QDeferred<Result> createCard(const Card::Ptr &card);
-    QDeferred<Result> eject();
-    QDeferred<Result> retract();
-    QDeferred<Result> dispose();
-    QDeferred<Result> waitCollect(int seconds);
-    QDeferred<Result> createAndEject(const Card::Ptr &card, int seconds);
+    Deferred<Result> moveCardOnRfid();
+    Deferred<Result> readCardUid();
+    Deferred<Result> createCard(const Card::Ptr &card);
+    Deferred<Result> eject();
+    Deferred<Result> retract();
+    Deferred<Result> dispose();
+    Deferred<Result> waitCollect(int seconds);
+    Deferred<Result> createAndEject(const Card::Ptr &card, int seconds);
 
     // Switches the radio off and settles d with the card `card` gives at
     // that moment; a failed switch-off is only warned about, since the card
     // was already found or written.
-    void disableAndSettle(QDeferred<Result> d, const std::function<Tag::Ptr()> &card);
+    void disableAndSettle(Deferred<Result> d, const std::function<Tag::Ptr()> &card);
 
     // Runs onDone or onFail with the step's value once it settles, unless
     // this issuer is gone by then.
     template<typename T>
-    void when(QDeferred<T> step, const std::function<void(const T &)> &onDone,
+    void when(Deferred<T> step, const std::function<void(const T &)> &onDone,
               const std::function<void(const T &)> &onFail);
 
-    void resolve(QDeferred<Result> d, const Tag::Ptr &card);
-    void reject(QDeferred<Result> d, const QString &text);
+    void resolve(Deferred<Result> d, const Tag::Ptr &card);
+    void reject(Deferred<Result> d, const QString &text);
 
     void setState(State state, const QString &reason);
     void setCurrCard(const Tag::Ptr &card);

@@ -55,48 +55,48 @@ Dispenser::Dispenser(MqttClient &mqtt, const QString &base, QObject *parent)
         m_mqtt.subscribe(m_base + QLatin1String(suffix), 0);
 }
 
-QDeferred<Dispenser::Result> Dispenser::issue()
+Deferred<Dispenser::Result> Dispenser::issue()
 {
     return executeRpc(QStringLiteral("/issue"), QJsonObject(), MoveTimeout);
 }
 
-QDeferred<Dispenser::Result> Dispenser::accept()
+Deferred<Dispenser::Result> Dispenser::accept()
 {
     return executeRpc(QStringLiteral("/accept"), QJsonObject(), MoveTimeout);
 }
 
-QDeferred<Dispenser::Result> Dispenser::eject()
+Deferred<Dispenser::Result> Dispenser::eject()
 {
     return executeRpc(QStringLiteral("/eject"), QJsonObject(), MoveTimeout);
 }
 
-QDeferred<Dispenser::Result> Dispenser::dispose()
+Deferred<Dispenser::Result> Dispenser::dispose()
 {
     return executeRpc(QStringLiteral("/dispose"), QJsonObject(), MoveTimeout);
 }
 
-QDeferred<Dispenser::Result> Dispenser::collect()
+Deferred<Dispenser::Result> Dispenser::collect()
 {
     return executeRpc(QStringLiteral("/collect"), QJsonObject(), MoveTimeout);
 }
 
-QDeferred<Dispenser::Result> Dispenser::enableAccept()
+Deferred<Dispenser::Result> Dispenser::enableAccept()
 {
     return executeRpc(QStringLiteral("/accept/enable"), QJsonObject(), MoveTimeout);
 }
 
-QDeferred<Dispenser::Result> Dispenser::disableAccept()
+Deferred<Dispenser::Result> Dispenser::disableAccept()
 {
     return executeRpc(QStringLiteral("/accept/disable"), QJsonObject(), MoveTimeout);
 }
 
-QDeferred<Dispenser::Result> Dispenser::waitCollect(int seconds)
+Deferred<Dispenser::Result> Dispenser::waitCollect(int seconds)
 {
     // Kept within what a timer can take, so a large or negative argument
     // neither overflows nor leaves a wait that never ends.
     const qint64 msec = qBound<qint64>(0, qint64(seconds) * 1000, std::numeric_limits<int>::max());
 
-    QDeferred<Result> d;
+    Deferred<Result> d;
     // The same message also takes the ordinary receive path and emits
     // cardRemoved().
     m_mqtt.waitTopic(m_base + QStringLiteral("/card/removed"), int(msec))
@@ -209,9 +209,9 @@ void Dispenser::setCardInRfid(bool cardInRfid)
     emit cardInRfidChanged();
 }
 
-QDeferred<Dispenser::Result> Dispenser::executeRpc(const QString &method, const QJsonObject &params, int timeout)
+Deferred<Dispenser::Result> Dispenser::executeRpc(const QString &method, const QJsonObject &params, int timeout)
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     ++m_rpcId;
     m_mqtt.executeRpc(m_base + method, QString::number(m_rpcId), params, timeout)
         .done([d](const QJsonValue &value) mutable {

@@ -2,7 +2,7 @@
 
 #include "ServiceDispatcher.h"
 
-#include <qdeferred.hpp>
+#include <deferred.h>
 
 #include <QJsonObject>
 #include <QObject>
@@ -39,15 +39,15 @@ public:
     bool cardInMouth() const { return m_cardInMouth; }
     bool cardInRfid() const { return m_cardInRfid; }
 
-    QDeferred<Result> issue();
-    QDeferred<Result> accept();
-    QDeferred<Result> eject();
-    QDeferred<Result> dispose();
-    QDeferred<Result> collect();
-    QDeferred<Result> enableAccept();
-    QDeferred<Result> disableAccept();
+    Deferred<Result> issue();
+    Deferred<Result> accept();
+    Deferred<Result> eject();
+    Deferred<Result> dispose();
+    Deferred<Result> collect();
+    Deferred<Result> enableAccept();
+    Deferred<Result> disableAccept();
     // In seconds, unlike the other time-outs.
-    QDeferred<Result> waitCollect(int seconds);
+    Deferred<Result> waitCollect(int seconds);
 
 signals:
     void manufacturerChanged();
@@ -80,7 +80,7 @@ private:
     void setCardInMouth(bool cardInMouth);
     void setCardInRfid(bool cardInRfid);
 
-    QDeferred<Result> executeRpc(const QString &method, const QJsonObject &params, int timeout);
+    Deferred<Result> executeRpc(const QString &method, const QJsonObject &params, int timeout);
 
     MqttClient &m_mqtt;
     QString m_base;

@@ -73,22 +73,22 @@ QString RFID::stateToStr(State state)
     return QStringLiteral("Unknown");
 }
 
-QDeferred<RFID::Result> RFID::enable(bool autoread)
+Deferred<RFID::Result> RFID::enable(bool autoread)
 {
     return executeRpc(QStringLiteral("/enable"), QJsonObject{{QStringLiteral("autoread"), autoread}}, 3000);
 }
 
-QDeferred<RFID::Result> RFID::disable()
+Deferred<RFID::Result> RFID::disable()
 {
     return executeRpc(QStringLiteral("/disable"), QJsonObject(), 3000);
 }
 
-QDeferred<RFID::Result> RFID::createCard(const QString &name)
+Deferred<RFID::Result> RFID::createCard(const QString &name)
 {
     return executeRpc(QStringLiteral("/card/create"), QJsonObject{{QStringLiteral("template"), name}}, 3000);
 }
 
-QDeferred<RFID::Result> RFID::readCard(const QString &name, int usageLogs)
+Deferred<RFID::Result> RFID::readCard(const QString &name, int usageLogs)
 {
     const QJsonObject params{
         {QStringLiteral("template"), name},
@@ -98,10 +98,10 @@ QDeferred<RFID::Result> RFID::readCard(const QString &name, int usageLogs)
     return executeRpc(QStringLiteral("/card/read"), params, 3000);
 }
 
-QDeferred<RFID::Result> RFID::writeCard(const Card::Ptr &card)
+Deferred<RFID::Result> RFID::writeCard(const Card::Ptr &card)
 {
     if (!card) {
-        QDeferred<Result> d;
+        Deferred<Result> d;
         d.reject(Result{Tag::Ptr(), QStringLiteral("No card to write")});
         return d;
     }
@@ -115,9 +115,9 @@ QDeferred<RFID::Result> RFID::writeCard(const Card::Ptr &card)
     return executeRpc(QStringLiteral("/card/write"), params, 3000);
 }
 
-QDeferred<RFID::Result> RFID::waitCardFound(int msec)
+Deferred<RFID::Result> RFID::waitCardFound(int msec)
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     if (m_state == CardFound) {
         d.resolve(Result{m_activeTag, QString()});
         return d;
@@ -271,9 +271,9 @@ Card::Ptr RFID::cardFactory(const QJsonObject &object)
     return Card::Ptr();
 }
 
-QDeferred<RFID::Result> RFID::executeRpc(const QString &method, const QJsonObject &params, int timeout)
+Deferred<RFID::Result> RFID::executeRpc(const QString &method, const QJsonObject &params, int timeout)
 {
-    QDeferred<Result> d;
+    Deferred<Result> d;
     ++m_rpcId;
     // The answer may come after this client is gone.
     QPointer<RFID> self(this);

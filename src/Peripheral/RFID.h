@@ -4,7 +4,7 @@
 #include "ServiceDispatcher.h"
 #include "Tag.h"
 
-#include <qdeferred.hpp>
+#include <deferred.h>
 
 #include <QJsonObject>
 #include <QObject>
@@ -53,12 +53,12 @@ public:
 
     static QString stateToStr(State state);
 
-    QDeferred<Result> enable(bool autoread);
-    QDeferred<Result> disable();
-    QDeferred<Result> createCard(const QString &name);
-    QDeferred<Result> readCard(const QString &name, int usageLogs);
-    QDeferred<Result> writeCard(const Card::Ptr &card);
-    QDeferred<Result> waitCardFound(int msec);
+    Deferred<Result> enable(bool autoread);
+    Deferred<Result> disable();
+    Deferred<Result> createCard(const QString &name);
+    Deferred<Result> readCard(const QString &name, int usageLogs);
+    Deferred<Result> writeCard(const Card::Ptr &card);
+    Deferred<Result> waitCardFound(int msec);
 
     bool beepValid();
     bool beepInvalid();
@@ -97,7 +97,7 @@ private:
     void setActiveCard(const Tag::Ptr &tag);
 
     static Card::Ptr cardFactory(const QJsonObject &object);
-    QDeferred<Result> executeRpc(const QString &method, const QJsonObject &params, int timeout);
+    Deferred<Result> executeRpc(const QString &method, const QJsonObject &params, int timeout);
 
     MqttClient &m_mqtt;
     QString m_base;

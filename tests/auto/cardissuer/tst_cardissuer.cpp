@@ -29,7 +29,7 @@ struct Outcome
     bool settled() const { return resolved + rejected > 0; }
 };
 
-std::shared_ptr<Outcome> observe(QDeferred<CardIssuer::Result> deferred)
+std::shared_ptr<Outcome> observe(Deferred<CardIssuer::Result> deferred)
 {
     auto outcome = std::make_shared<Outcome>();
     deferred

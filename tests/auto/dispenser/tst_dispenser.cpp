@@ -20,7 +20,7 @@ struct Outcome
     Dispenser::Result result;
 };
 
-std::shared_ptr<Outcome> observe(QDeferred<Dispenser::Result> deferred)
+std::shared_ptr<Outcome> observe(Deferred<Dispenser::Result> deferred)
 {
     auto outcome = std::make_shared<Outcome>();
     deferred
@@ -202,7 +202,7 @@ private slots:
 
         struct Call
         {
-            QDeferred<Dispenser::Result> (Dispenser::*operation)();
+            Deferred<Dispenser::Result> (Dispenser::*operation)();
             bool success;
             Dispenser::Result result;
         };

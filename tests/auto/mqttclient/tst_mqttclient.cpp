@@ -23,7 +23,7 @@ struct Outcome
     QJsonValue value;
 };
 
-std::shared_ptr<Outcome> observe(QDeferred<QJsonValue> deferred)
+std::shared_ptr<Outcome> observe(Deferred<QJsonValue> deferred)
 {
     auto outcome = std::make_shared<Outcome>();
     deferred

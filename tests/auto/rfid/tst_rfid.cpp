@@ -20,7 +20,7 @@ struct Outcome
     RFID::Result result;
 };
 
-std::shared_ptr<Outcome> observe(QDeferred<RFID::Result> deferred)
+std::shared_ptr<Outcome> observe(Deferred<RFID::Result> deferred)
 {
     auto outcome = std::make_shared<Outcome>();
     deferred

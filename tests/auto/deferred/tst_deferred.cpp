@@ -1,5 +1,5 @@
-#include "qdeferred.hpp"
-#include "qdeferredproxyobject.h"
+#include "deferred.h"
+#include "deferredproxyobject.h"
 
 #include <QCoreApplication>
 #include <QJsonObject>
@@ -20,7 +20,7 @@ struct IssueResult
     int code = 0;
 };
 
-using JsonDeferred = QDeferred<QJsonValue>;
+using JsonDeferred = Deferred<QJsonValue>;
 
 // A thread with its own event loop and a way to run code inside it.
 class WorkerThread
@@ -58,7 +58,7 @@ private:
 
 } // namespace
 
-class TestQDeferred : public QObject
+class TestDeferred : public QObject
 {
     Q_OBJECT
 
@@ -75,7 +75,7 @@ private slots:
     void thenAliasRejectsWithoutValues();
 };
 
-void TestQDeferred::settlesOnce()
+void TestDeferred::settlesOnce()
 {
     JsonDeferred d;
     QList<QJsonValue> resolved;
@@ -114,9 +114,9 @@ void TestQDeferred::settlesOnce()
     QCOMPARE(errors, QList<QJsonValue>{QJsonValue("Timeout")});
 }
 
-void TestQDeferred::callbackOrderAndLateRegistration()
+void TestDeferred::callbackOrderAndLateRegistration()
 {
-    QDeferred<int> d;
+    Deferred<int> d;
     QStringList log;
     d.done([&](int v) { log << QStringLiteral("a%1").arg(v); })
         .fail([&](int v) { log << QStringLiteral("fail%1").arg(v); })
@@ -134,7 +134,7 @@ void TestQDeferred::callbackOrderAndLateRegistration()
     d.fail([&](int) { failRan = true; });
     QVERIFY(!failRan);
 
-    QDeferred<int> r;
+    Deferred<int> r;
     r.reject(-3);
     bool doneRan = false;
     int lateError = 0;
@@ -143,44 +143,44 @@ void TestQDeferred::callbackOrderAndLateRegistration()
     QCOMPARE(lateError, -3);
 }
 
-void TestQDeferred::valueTypes()
+void TestDeferred::valueTypes()
 {
-    QDeferred<> none;
+    Deferred<> none;
     int noneDone = 0;
     none.done([&] { ++noneDone; });
     none.resolve();
     none.done([&] { ++noneDone; });
     QCOMPARE(noneDone, 2);
-    QDeferred<> noneRejected;
+    Deferred<> noneRejected;
     int noneFailed = 0;
     noneRejected.fail([&] { ++noneFailed; });
     noneRejected.reject();
     QCOMPARE(noneFailed, 1);
 
-    QDeferred<IssueResult> issued;
+    Deferred<IssueResult> issued;
     IssueResult seen;
     issued.fail([&](const IssueResult &result) { seen = result; });
     issued.reject(IssueResult{QStringLiteral("Eject failed : Timeout"), 5});
     QCOMPARE(seen.error, QStringLiteral("Eject failed : Timeout"));
     QCOMPARE(seen.code, 5);
 
-    QDeferred<int, QString> pair;
+    Deferred<int, QString> pair;
     QString joined;
     pair.done([&](int n, const QString &text) { joined = QString::number(n) + text; });
     pair.resolve(2, QStringLiteral("x"));
     QCOMPARE(joined, QStringLiteral("2x"));
 }
 
-void TestQDeferred::progress()
+void TestDeferred::progress()
 {
-    QDeferred<int> d;
+    Deferred<int> d;
     QList<int> steps;
     QList<int> lateSteps;
     d.progress([&](int step) { steps << step; });
     d.notify(10);
     d.progress([&](int step) { lateSteps << step; });
     d.notify(60);
-    QCOMPARE(d.state(), QDeferred<int>::Pending);
+    QCOMPARE(d.state(), Deferred<int>::Pending);
     d.resolve(100);
     QTest::ignoreMessage(QtWarningMsg, "Cannot notify already processed deferred object.");
     d.notify(70);
@@ -189,17 +189,17 @@ void TestQDeferred::progress()
     QCOMPARE(lateSteps, QList<int>({60}));
 }
 
-void TestQDeferred::callbacksMayReenter()
+void TestDeferred::callbacksMayReenter()
 {
-    QDeferred<int> d;
-    QDeferred<int> other;
+    Deferred<int> d;
+    Deferred<int> other;
     QStringList log;
     d.done([&](int v) {
         log << QStringLiteral("first%1").arg(v);
         d.done([&](int w) { log << QStringLiteral("nested%1").arg(w); });
         QTest::ignoreMessage(QtWarningMsg, "Cannot resolve already processed deferred object.");
         d.resolve(v + 1);
-        QCOMPARE(d.state(), QDeferred<int>::Resolved);
+        QCOMPARE(d.state(), Deferred<int>::Resolved);
         other.resolve(v * 10);
     });
     d.done([&](int v) { log << QStringLiteral("second%1").arg(v); });
@@ -208,11 +208,11 @@ void TestQDeferred::callbacksMayReenter()
     QCOMPARE(log, QStringList({"first1", "nested1", "other10", "second1"}));
 }
 
-void TestQDeferred::deliveryOnRegisteringThread()
+void TestDeferred::deliveryOnRegisteringThread()
 {
     WorkerThread worker;
     QThread *const mainThread = QThread::currentThread();
-    QDeferred<QString> d;
+    Deferred<QString> d;
     std::atomic<QThread *> autoThread{nullptr};
     std::atomic<QThread *> queuedThread{nullptr};
     std::atomic<QThread *> directThread{nullptr};
@@ -225,7 +225,7 @@ void TestQDeferred::deliveryOnRegisteringThread()
         d.done([&](const QString &) { queuedThread = QThread::currentThread(); }, Qt::QueuedConnection);
         d.done([&](const QString &) { directThread = QThread::currentThread(); }, Qt::DirectConnection);
     });
-    QVERIFY(QDeferredProxyObject::proxyFor(worker.thread()));
+    QVERIFY(DeferredProxyObject::proxyFor(worker.thread()));
 
     bool mainAuto = false;
     bool mainQueued = false;
@@ -244,7 +244,7 @@ void TestQDeferred::deliveryOnRegisteringThread()
 
     // Settled in another thread: a callback of the main thread waits for its event loop.
     worker.start();
-    QDeferred<int> e;
+    Deferred<int> e;
     std::atomic<QThread *> seen{nullptr};
     e.done([&](int) { seen = QThread::currentThread(); });
     worker.run([&] { e.resolve(5); });
@@ -252,21 +252,21 @@ void TestQDeferred::deliveryOnRegisteringThread()
     QTRY_COMPARE_WITH_TIMEOUT(seen.load(), mainThread, 10000);
 }
 
-void TestQDeferred::finishedThreadDropsCallbacks()
+void TestDeferred::finishedThreadDropsCallbacks()
 {
     WorkerThread worker;
-    QDeferred<int> d;
+    Deferred<int> d;
     std::atomic<int> autoCalls{0};
     std::atomic<int> directCalls{0};
     worker.run([&] {
         d.done([&](int) { ++autoCalls; });
         d.done([&](int) { ++directCalls; }, Qt::DirectConnection);
     });
-    QPointer<QDeferredProxyObject> proxy = QDeferredProxyObject::proxyFor(worker.thread());
+    QPointer<DeferredProxyObject> proxy = DeferredProxyObject::proxyFor(worker.thread());
     QVERIFY(proxy);
     worker.stop();
     QVERIFY(proxy.isNull());
-    QVERIFY(!QDeferredProxyObject::proxyFor(worker.thread()));
+    QVERIFY(!DeferredProxyObject::proxyFor(worker.thread()));
 
     // The automatic callback could only run in the ended thread and is dropped.
     d.resolve(1);
@@ -275,7 +275,7 @@ void TestQDeferred::finishedThreadDropsCallbacks()
     QCOMPARE(directCalls.load(), 1);
 
     // A restarted thread gets a new proxy and never runs callbacks of its earlier run.
-    QDeferred<int> d2;
+    Deferred<int> d2;
     std::atomic<int> firstRun{0};
     std::atomic<int> secondRun{0};
     worker.start();
@@ -289,13 +289,13 @@ void TestQDeferred::finishedThreadDropsCallbacks()
     QCOMPARE(firstRun.load(), 0);
 }
 
-void TestQDeferred::concurrentRegistration()
+void TestDeferred::concurrentRegistration()
 {
     // Threads register while the main thread resolves: each callback runs once,
     // either inside resolve() or at once inside done().
     constexpr int threadCount = 4;
     constexpr int perThread = 500;
-    QDeferred<int> d;
+    Deferred<int> d;
     std::atomic<bool> go{false};
     std::atomic<int> calls{0};
     std::atomic<int> wrongValues{0};
@@ -323,7 +323,7 @@ void TestQDeferred::concurrentRegistration()
     QCOMPARE(wrongValues.load(), 0);
 }
 
-void TestQDeferred::thenAliasPassesResultOn()
+void TestDeferred::thenAliasPassesResultOn()
 {
     JsonDeferred first;
     JsonDeferred inner;
@@ -346,9 +346,9 @@ void TestQDeferred::thenAliasPassesResultOn()
     QCOMPARE(result, QJsonValue(QJsonObject{{"completed", true}}));
 
     // A rejection of the inner deferred passes on with its value.
-    QDeferred<IssueResult> start;
-    QDeferred<IssueResult> write;
-    QDeferred<IssueResult> issued = start.thenAlias([&](const IssueResult &) { return write; });
+    Deferred<IssueResult> start;
+    Deferred<IssueResult> write;
+    Deferred<IssueResult> issued = start.thenAlias([&](const IssueResult &) { return write; });
     QString error;
     issued.fail([&](const IssueResult &r) { error = r.error; });
     start.resolve(IssueResult());
@@ -356,18 +356,18 @@ void TestQDeferred::thenAliasPassesResultOn()
     QCOMPARE(error, QStringLiteral("Write failed : Timeout"));
 
     // Registered on an already resolved deferred, the step runs at once.
-    QDeferred<> ready;
+    Deferred<> ready;
     ready.resolve();
     bool finished = false;
     ready.thenAlias([] {
-        QDeferred<> next;
+        Deferred<> next;
         next.resolve();
         return next;
     }).done([&] { finished = true; });
     QVERIFY(finished);
 }
 
-void TestQDeferred::thenAliasRejectsWithoutValues()
+void TestDeferred::thenAliasRejectsWithoutValues()
 {
     JsonDeferred first;
     bool stepRan = false;
@@ -439,13 +439,13 @@ void TestQDeferred::thenAliasRejectsWithoutValues()
     QCOMPARE(log, QStringList({"Timeout", "plain"}));
 
     // Without types, there are no values to leave out: fail callbacks run.
-    QDeferred<> none;
+    Deferred<> none;
     int noneFails = 0;
-    none.thenAlias([] { return QDeferred<>(); }).fail([&] { ++noneFails; });
+    none.thenAlias([] { return Deferred<>(); }).fail([&] { ++noneFails; });
     none.reject();
     QCOMPARE(noneFails, 1);
 }
 
-QTEST_GUILESS_MAIN(TestQDeferred)
+QTEST_GUILESS_MAIN(TestDeferred)
 
-#include "tst_qdeferred.moc"
+#include "tst_deferred.moc"

@@ -1,17 +1,17 @@
-#ifndef QDEFERREDPROXYEVENT_H
-#define QDEFERREDPROXYEVENT_H
+#ifndef DEFERREDPROXYEVENT_H
+#define DEFERREDPROXYEVENT_H
 
 #include <QEvent>
 
 #include <functional>
 
 // Carries one deferred callback to the thread that registered it.
-class QDeferredProxyEvent : public QEvent
+class DeferredProxyEvent : public QEvent
 {
 public:
     static constexpr QEvent::Type ProxyEventType = static_cast<QEvent::Type>(QEvent::User + 123);
 
-    explicit QDeferredProxyEvent(std::function<void()> function);
+    explicit DeferredProxyEvent(std::function<void()> function);
 
     void run() const;
 
@@ -19,4 +19,4 @@ private:
     std::function<void()> m_function;
 };
 
-#endif // QDEFERREDPROXYEVENT_H
+#endif // DEFERREDPROXYEVENT_H

@@ -1,5 +1,5 @@
-#ifndef QDEFERREDDATA_HPP
-#define QDEFERREDDATA_HPP
+#ifndef DEFERREDDATA_H
+#define DEFERREDDATA_H
 
 #include <QMutex>
 #include <QSharedData>
@@ -9,9 +9,9 @@
 #include <optional>
 #include <tuple>
 
-// State shared by all copies of one QDeferred.
+// State shared by all copies of one Deferred.
 template<class... Types>
-class QDeferredData : public QSharedData
+class DeferredData : public QSharedData
 {
 public:
     enum Kind { Done, Fail, Progress };
@@ -40,9 +40,9 @@ public:
         }
     };
 
-    QDeferredData() = default;
-    QDeferredData(const QDeferredData &) = delete;
-    QDeferredData &operator=(const QDeferredData &) = delete;
+    DeferredData() = default;
+    DeferredData(const DeferredData &) = delete;
+    DeferredData &operator=(const DeferredData &) = delete;
 
     ThreadCallbacks &callbacksOf(quint64 threadKey)
     {
@@ -64,4 +64,4 @@ public:
     QVector<ThreadCallbacks> m_threads;
 };
 
-#endif // QDEFERREDDATA_HPP
+#endif // DEFERREDDATA_H

@@ -1,5 +1,5 @@
-#ifndef QDEFERREDPROXYOBJECT_H
-#define QDEFERREDPROXYOBJECT_H
+#ifndef DEFERREDPROXYOBJECT_H
+#define DEFERREDPROXYOBJECT_H
 
 #include <QObject>
 
@@ -14,12 +14,12 @@ class QThread;
 // by the key of their proxy, not by the QThread pointer, so that a thread
 // that was restarted, or a new QThread that happens to get the address of a
 // deleted one, never receives callbacks meant for a thread that has ended.
-class QDeferredProxyObject : public QObject
+class DeferredProxyObject : public QObject
 {
     Q_OBJECT
 
 public:
-    ~QDeferredProxyObject() override;
+    ~DeferredProxyObject() override;
 
     // Key of the calling thread, creating its proxy on first use.
     static quint64 registerCurrentThread();
@@ -33,7 +33,7 @@ public:
     static bool post(quint64 key, std::function<void()> function);
     // The live proxy of `thread`, or nullptr. Diagnostics only: the object
     // belongs to that thread and goes away when it finishes.
-    static QDeferredProxyObject *proxyFor(QThread *thread);
+    static DeferredProxyObject *proxyFor(QThread *thread);
 
     quint64 key() const;
 
@@ -41,11 +41,11 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    explicit QDeferredProxyObject(quint64 key);
+    explicit DeferredProxyObject(quint64 key);
 
     void onThreadFinished();
 
     const quint64 m_key;
 };
 
-#endif // QDEFERREDPROXYOBJECT_H
+#endif // DEFERREDPROXYOBJECT_H

@@ -1,8 +1,8 @@
-#ifndef QDEFERRED_HPP
-#define QDEFERRED_HPP
+#ifndef DEFERRED_H
+#define DEFERRED_H
 
-#include "qdeferreddata.hpp"
-#include "qdeferredproxyobject.h"
+#include "deferreddata.h"
+#include "deferredproxyobject.h"
 
 #include <QExplicitlySharedDataPointer>
 #include <QMutexLocker>
@@ -21,16 +21,16 @@
 // after releasing it, so a callback may register callbacks on, or settle,
 // any deferred, the same one included.
 template<class... Types>
-class QDeferred
+class Deferred
 {
 public:
     enum State { Pending = 0, Resolved = 1, Rejected = 2 };
 
     using Callback = std::function<void(Types...)>;
     using PlainCallback = std::function<void()>;
-    using ThenCallback = std::function<QDeferred<Types...>(Types...)>;
+    using ThenCallback = std::function<Deferred<Types...>(Types...)>;
 
-    QDeferred();
+    Deferred();
 
     State state() const;
 
@@ -38,26 +38,26 @@ public:
     void reject(const Types &...args);
     void notify(const Types &...args);
 
-    QDeferred<Types...> done(const Callback &callback, Qt::ConnectionType type = Qt::AutoConnection);
+    Deferred<Types...> done(const Callback &callback, Qt::ConnectionType type = Qt::AutoConnection);
     // Not called when the deferred was rejected without values (see
     // thenAlias()), whether registered before or after the rejection.
-    QDeferred<Types...> fail(const Callback &callback, Qt::ConnectionType type = Qt::AutoConnection);
-    QDeferred<Types...> progress(const Callback &callback, Qt::ConnectionType type = Qt::AutoConnection);
+    Deferred<Types...> fail(const Callback &callback, Qt::ConnectionType type = Qt::AutoConnection);
+    Deferred<Types...> progress(const Callback &callback, Qt::ConnectionType type = Qt::AutoConnection);
 
     // Runs `callback` with the values once this deferred is resolved and
     // returns a deferred that follows the one `callback` returns: its
     // resolution, rejection and progress are passed on with their values.
     // When this deferred is rejected, the returned one is rejected without
     // values: only failWithoutValues() callbacks run on it.
-    QDeferred<Types...> thenAlias(const ThenCallback &callback, Qt::ConnectionType type = Qt::AutoConnection);
+    Deferred<Types...> thenAlias(const ThenCallback &callback, Qt::ConnectionType type = Qt::AutoConnection);
 
     // Runs `callback`, which takes no parameters, on every rejection, with
     // or without values. thenAlias() chains deferreds through it.
-    QDeferred<Types...> failWithoutValues(const PlainCallback &callback,
+    Deferred<Types...> failWithoutValues(const PlainCallback &callback,
                                           Qt::ConnectionType type = Qt::AutoConnection);
 
 private:
-    using Data = QDeferredData<Types...>;
+    using Data = DeferredData<Types...>;
     using Entry = typename Data::Entry;
     using Args = std::tuple<Types...>;
 
@@ -72,34 +72,34 @@ private:
 };
 
 template<class... Types>
-QDeferred<Types...>::QDeferred()
+Deferred<Types...>::Deferred()
     : m_data(new Data)
 {
 }
 
 template<class... Types>
-typename QDeferred<Types...>::State QDeferred<Types...>::state() const
+typename Deferred<Types...>::State Deferred<Types...>::state() const
 {
     QMutexLocker locker(&m_data->m_mutex);
     return static_cast<State>(m_data->m_state);
 }
 
 template<class... Types>
-void QDeferred<Types...>::resolve(const Types &...args)
+void Deferred<Types...>::resolve(const Types &...args)
 {
     const Args values(args...);
     settle(Resolved, &values, "Cannot resolve already processed deferred object.");
 }
 
 template<class... Types>
-void QDeferred<Types...>::reject(const Types &...args)
+void Deferred<Types...>::reject(const Types &...args)
 {
     const Args values(args...);
     settle(Rejected, &values, "Cannot reject already processed deferred object.");
 }
 
 template<class... Types>
-void QDeferred<Types...>::notify(const Types &...args)
+void Deferred<Types...>::notify(const Types &...args)
 {
     QVector<typename Data::ThreadCallbacks> threads;
     {
@@ -112,7 +112,7 @@ void QDeferred<Types...>::notify(const Types &...args)
         threads = m_data->m_threads;
     }
     const Args values(args...);
-    const quint64 currentKey = QDeferredProxyObject::currentThreadKey();
+    const quint64 currentKey = DeferredProxyObject::currentThreadKey();
     for (const auto &callbacks : qAsConst(threads)) {
         for (const Entry &entry : callbacks.progress)
             deliver(callbacks.threadKey, currentKey, entry, &values);
@@ -120,28 +120,28 @@ void QDeferred<Types...>::notify(const Types &...args)
 }
 
 template<class... Types>
-QDeferred<Types...> QDeferred<Types...>::done(const Callback &callback, Qt::ConnectionType type)
+Deferred<Types...> Deferred<Types...>::done(const Callback &callback, Qt::ConnectionType type)
 {
     addCallback(Data::Done, Entry{callback, PlainCallback(), type});
     return *this;
 }
 
 template<class... Types>
-QDeferred<Types...> QDeferred<Types...>::fail(const Callback &callback, Qt::ConnectionType type)
+Deferred<Types...> Deferred<Types...>::fail(const Callback &callback, Qt::ConnectionType type)
 {
     addCallback(Data::Fail, Entry{callback, PlainCallback(), type});
     return *this;
 }
 
 template<class... Types>
-QDeferred<Types...> QDeferred<Types...>::progress(const Callback &callback, Qt::ConnectionType type)
+Deferred<Types...> Deferred<Types...>::progress(const Callback &callback, Qt::ConnectionType type)
 {
     addCallback(Data::Progress, Entry{callback, PlainCallback(), type});
     return *this;
 }
 
 template<class... Types>
-QDeferred<Types...> QDeferred<Types...>::failWithoutValues(const PlainCallback &callback,
+Deferred<Types...> Deferred<Types...>::failWithoutValues(const PlainCallback &callback,
                                                            Qt::ConnectionType type)
 {
     addCallback(Data::Fail, Entry{Callback(), callback, type});
@@ -149,9 +149,9 @@ QDeferred<Types...> QDeferred<Types...>::failWithoutValues(const PlainCallback &
 }
 
 template<class... Types>
-QDeferred<Types...> QDeferred<Types...>::thenAlias(const ThenCallback &callback, Qt::ConnectionType type)
+Deferred<Types...> Deferred<Types...>::thenAlias(const ThenCallback &callback, Qt::ConnectionType type)
 {
-    QDeferred<Types...> next;
+    Deferred<Types...> next;
     if (!callback) {
         qWarning("Cannot register an empty callback on a deferred object.");
         return next;
@@ -159,7 +159,7 @@ QDeferred<Types...> QDeferred<Types...>::thenAlias(const ThenCallback &callback,
     // Forwarding runs directly: `next` delivers to its own callbacks by
     // their own connection types.
     done([next, callback](Types... values) mutable {
-        QDeferred<Types...> inner = callback(values...);
+        Deferred<Types...> inner = callback(values...);
         inner.done([next](Types... result) mutable { next.resolve(result...); }, Qt::DirectConnection);
         inner.progress([next](Types... step) mutable { next.notify(step...); }, Qt::DirectConnection);
         // An inner deferred that is itself rejected without values (it came
@@ -173,14 +173,14 @@ QDeferred<Types...> QDeferred<Types...>::thenAlias(const ThenCallback &callback,
 }
 
 template<class... Types>
-void QDeferred<Types...>::addCallback(typename Data::Kind kind, const Entry &entry)
+void Deferred<Types...>::addCallback(typename Data::Kind kind, const Entry &entry)
 {
     if (!entry.withValues && !entry.withoutValues) {
         qWarning("Cannot register an empty callback on a deferred object.");
         return;
     }
     // Taken before the state's mutex: the two locks are never nested.
-    const quint64 threadKey = QDeferredProxyObject::registerCurrentThread();
+    const quint64 threadKey = DeferredProxyObject::registerCurrentThread();
 
     QMutexLocker locker(&m_data->m_mutex);
     const int state = m_data->m_state;
@@ -202,7 +202,7 @@ void QDeferred<Types...>::addCallback(typename Data::Kind kind, const Entry &ent
 }
 
 template<class... Types>
-void QDeferred<Types...>::settle(State state, const Args *args, const char *refusal)
+void Deferred<Types...>::settle(State state, const Args *args, const char *refusal)
 {
     QVector<typename Data::ThreadCallbacks> threads;
     {
@@ -219,7 +219,7 @@ void QDeferred<Types...>::settle(State state, const Args *args, const char *refu
         // run, and with them any handles they hold.
         threads.swap(m_data->m_threads);
     }
-    const quint64 currentKey = QDeferredProxyObject::currentThreadKey();
+    const quint64 currentKey = DeferredProxyObject::currentThreadKey();
     for (const auto &callbacks : qAsConst(threads)) {
         for (const Entry &entry : state == Resolved ? callbacks.done : callbacks.fail)
             deliver(callbacks.threadKey, currentKey, entry, args);
@@ -227,7 +227,7 @@ void QDeferred<Types...>::settle(State state, const Args *args, const char *refu
 }
 
 template<class... Types>
-void QDeferred<Types...>::rejectWithoutValues()
+void Deferred<Types...>::rejectWithoutValues()
 {
     if constexpr (sizeof...(Types) == 0) {
         // No values to leave out: callbacks without parameters are all
@@ -239,11 +239,11 @@ void QDeferred<Types...>::rejectWithoutValues()
 }
 
 template<class... Types>
-void QDeferred<Types...>::deliver(quint64 threadKey, quint64 currentKey, const Entry &entry, const Args *args)
+void Deferred<Types...>::deliver(quint64 threadKey, quint64 currentKey, const Entry &entry, const Args *args)
 {
     if (!(args && entry.withValues) && !entry.withoutValues)
         return;
-    if (QDeferredProxyObject::runsDirectly(threadKey, currentKey, entry.type)) {
+    if (DeferredProxyObject::runsDirectly(threadKey, currentKey, entry.type)) {
         call(entry, args);
         return;
     }
@@ -251,14 +251,14 @@ void QDeferred<Types...>::deliver(quint64 threadKey, quint64 currentKey, const E
     // A thread that has finished drops the call (post() returns false); it
     // could only have run there.
     if (args) {
-        QDeferredProxyObject::post(threadKey, [entry, values = *args]() { call(entry, &values); });
+        DeferredProxyObject::post(threadKey, [entry, values = *args]() { call(entry, &values); });
     } else {
-        QDeferredProxyObject::post(threadKey, [entry]() { call(entry, nullptr); });
+        DeferredProxyObject::post(threadKey, [entry]() { call(entry, nullptr); });
     }
 }
 
 template<class... Types>
-void QDeferred<Types...>::call(const Entry &entry, const Args *args)
+void Deferred<Types...>::call(const Entry &entry, const Args *args)
 {
     if (args && entry.withValues)
         std::apply(entry.withValues, *args);
@@ -266,4 +266,4 @@ void QDeferred<Types...>::call(const Entry &entry, const Args *args)
         entry.withoutValues();
 }
 
-#endif // QDEFERRED_HPP
+#endif // DEFERRED_H

@@ -1,6 +1,6 @@
-#include "qdeferredproxyobject.h"
+#include "deferredproxyobject.h"
 
-#include "qdeferredproxyevent.h"
+#include "deferredproxyevent.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -18,8 +18,8 @@ namespace {
 struct ProxyRegistry
 {
     QMutex mutex;
-    QHash<QThread *, QDeferredProxyObject *> byThread;
-    QHash<quint64, QDeferredProxyObject *> byKey;
+    QHash<QThread *, DeferredProxyObject *> byThread;
+    QHash<quint64, DeferredProxyObject *> byKey;
     quint64 lastKey = 0;
 };
 
@@ -33,41 +33,41 @@ ProxyRegistry &registry()
 
 } // namespace
 
-QDeferredProxyObject::QDeferredProxyObject(quint64 key)
+DeferredProxyObject::DeferredProxyObject(quint64 key)
     : m_key(key)
 {
 }
 
-QDeferredProxyObject::~QDeferredProxyObject() = default;
+DeferredProxyObject::~DeferredProxyObject() = default;
 
-quint64 QDeferredProxyObject::registerCurrentThread()
+quint64 DeferredProxyObject::registerCurrentThread()
 {
     QThread *thread = QThread::currentThread();
     ProxyRegistry &reg = registry();
     QMutexLocker locker(&reg.mutex);
-    if (QDeferredProxyObject *proxy = reg.byThread.value(thread))
+    if (DeferredProxyObject *proxy = reg.byThread.value(thread))
         return proxy->m_key;
 
     // Created here, so it lives in the calling thread.
-    auto *proxy = new QDeferredProxyObject(++reg.lastKey);
+    auto *proxy = new DeferredProxyObject(++reg.lastKey);
     reg.byThread.insert(thread, proxy);
     reg.byKey.insert(proxy->m_key, proxy);
     // finished is emitted by the ending thread itself, before it handles its
     // pending deferred deletions, so the proxy is gone once wait() returns.
-    connect(thread, &QThread::finished, proxy, &QDeferredProxyObject::onThreadFinished,
+    connect(thread, &QThread::finished, proxy, &DeferredProxyObject::onThreadFinished,
             Qt::DirectConnection);
     return proxy->m_key;
 }
 
-quint64 QDeferredProxyObject::currentThreadKey()
+quint64 DeferredProxyObject::currentThreadKey()
 {
     ProxyRegistry &reg = registry();
     QMutexLocker locker(&reg.mutex);
-    const QDeferredProxyObject *proxy = reg.byThread.value(QThread::currentThread());
+    const DeferredProxyObject *proxy = reg.byThread.value(QThread::currentThread());
     return proxy ? proxy->m_key : 0;
 }
 
-bool QDeferredProxyObject::runsDirectly(quint64 key, quint64 currentKey, Qt::ConnectionType type)
+bool DeferredProxyObject::runsDirectly(quint64 key, quint64 currentKey, Qt::ConnectionType type)
 {
     switch (type & ~Qt::UniqueConnection) {
     case Qt::DirectConnection:
@@ -80,39 +80,39 @@ bool QDeferredProxyObject::runsDirectly(quint64 key, quint64 currentKey, Qt::Con
     }
 }
 
-bool QDeferredProxyObject::post(quint64 key, std::function<void()> function)
+bool DeferredProxyObject::post(quint64 key, std::function<void()> function)
 {
     ProxyRegistry &reg = registry();
     QMutexLocker locker(&reg.mutex);
-    QDeferredProxyObject *proxy = reg.byKey.value(key);
+    DeferredProxyObject *proxy = reg.byKey.value(key);
     if (!proxy)
         return false;
-    QCoreApplication::postEvent(proxy, new QDeferredProxyEvent(std::move(function)));
+    QCoreApplication::postEvent(proxy, new DeferredProxyEvent(std::move(function)));
     return true;
 }
 
-QDeferredProxyObject *QDeferredProxyObject::proxyFor(QThread *thread)
+DeferredProxyObject *DeferredProxyObject::proxyFor(QThread *thread)
 {
     ProxyRegistry &reg = registry();
     QMutexLocker locker(&reg.mutex);
     return reg.byThread.value(thread);
 }
 
-quint64 QDeferredProxyObject::key() const
+quint64 DeferredProxyObject::key() const
 {
     return m_key;
 }
 
-bool QDeferredProxyObject::event(QEvent *event)
+bool DeferredProxyObject::event(QEvent *event)
 {
-    if (event->type() == QDeferredProxyEvent::ProxyEventType) {
-        static_cast<QDeferredProxyEvent *>(event)->run();
+    if (event->type() == DeferredProxyEvent::ProxyEventType) {
+        static_cast<DeferredProxyEvent *>(event)->run();
         return true;
     }
     return QObject::event(event);
 }
 
-void QDeferredProxyObject::onThreadFinished()
+void DeferredProxyObject::onThreadFinished()
 {
     ProxyRegistry &reg = registry();
     {
