@@ -288,14 +288,15 @@ Deferred<QJsonValue> MqttClient::waitTopic(const QString &topic, int msec)
     // subscribed, so this call's handler must let go of it by itself.
     auto messageConnection = std::make_shared<QMetaObject::Connection>();
     QPointer<MqttTransport> transport = client;
-    auto release = [timer, transport, topic, messageConnection]() {
+    QPointer<MqttSubscription> taken = subscription;
+    auto release = [timer, transport, taken, messageConnection]() {
         QObject::disconnect(*messageConnection);
         if (timer) {
             timer->stop();
             timer->deleteLater();
         }
         if (transport)
-            transport->unsubscribe(topic);
+            transport->release(taken);
     };
 
     *messageConnection = QObject::connect(

@@ -211,8 +211,12 @@ MqttSubscription *MqttTransport::subscribe(const QString &filter, quint8 qos)
 
 void MqttTransport::unsubscribe(const QString &filter)
 {
-    MqttSubscription *subscription = liveSubscription(filter);
-    if (!subscription)
+    release(liveSubscription(filter));
+}
+
+void MqttTransport::release(MqttSubscription *subscription)
+{
+    if (!subscription || !m_subscriptions.contains(subscription))
         return;
     // A one-off wait on a topic that a service client also listens to must
     // not take the client's subscription away.

@@ -97,6 +97,9 @@ public:
     MqttSubscription *subscribe(const QString &filter, quint8 qos = 0);
     // Lets go of one use of the filter; the broker is told when none is left.
     void unsubscribe(const QString &filter);
+    // The same for one use of this very subscription: once a lost connection
+    // has ended it, a later subscription of the same filter is not touched.
+    void release(MqttSubscription *subscription);
     // The message id (> 0), or -1 unless Connected or if refused.
     qint32 publish(const QString &topic, const QByteArray &payload, quint8 qos = 0, bool retain = false);
 

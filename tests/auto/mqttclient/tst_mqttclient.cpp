@@ -112,7 +112,10 @@ private slots:
         // A subscription is active once the broker delivers on it.
         QTRY_VERIFY_WITH_TIMEOUT((peer.publish("svc/a/1", "one"), received.size() > 0), 10000);
 
-        // The broker goes away and comes back on the same port.
+        // The broker goes away and comes back on the same port, while a
+        // one-off wait shares a subscription; the wait ends after the renewal
+        // and must not take the renewed subscription with it.
+        auto waited = observe(client->waitTopic(QStringLiteral("svc/b"), 4000));
         QSignalSpy disconnected(client.get(), &MqttClient::disconnected);
         QSignalSpy connected(client.get(), &MqttClient::connected);
         log.clear();
@@ -122,6 +125,7 @@ private slots:
         QVERIFY2(broker.restart(), qPrintable(broker.log()));
         QVERIFY(connected.wait(20000));
         QCOMPARE(log.matching("Subscribing to"), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(settled(waited), 10000);
 
         // Every renewed subscription delivers again.
         QTRY_VERIFY_WITH_TIMEOUT(peer.isConnected(), 20000);
