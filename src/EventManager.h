@@ -46,8 +46,10 @@ public slots:
     void applyFilter(const QDateTime &from);
     void applyFilterPeriod(const QString &period);
 
-private:
+    // "events.ini" next to the executable.
     static QString defaultFileName();
+
+private:
 
     Config &m_config;
     QList<QObject *> m_data;

@@ -22,6 +22,9 @@
 #include <QUrl>
 #include <QtQml>
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 
 const char *const LogTag = "[GUIManager] ";
@@ -66,39 +69,31 @@ const QVariantMap GUIManager::Defaults = {
     { QStringLiteral("topics/dispenser"), QStringLiteral("kivo/dispenser") },
 };
 
-// The members are listed once, for both constructors; only the event log's
-// file differs.
-#define GUIMANAGER_MEMBERS(config)                                                                                 \
-    m_engine(), m_qmlContext(m_engine.rootContext()), m_translator(), m_config(config), m_mqtt(),                  \
-        m_ltxgTerminal(m_mqtt, config.get(QStringLiteral("topics/blm")).toString()),                               \
-        m_board(m_mqtt, config.get(QStringLiteral("topics/board")).toString()),                                    \
-        m_inspector(m_mqtt, config.get(QStringLiteral("topics/inspector")).toString()),                            \
-        m_network(m_mqtt, config.get(QStringLiteral("topics/network")).toString()),                                \
-        m_update(m_mqtt, config.get(QStringLiteral("topics/device")).toString()),                                  \
-        m_clock(m_mqtt, config.get(QStringLiteral("topics/device")).toString()),                                   \
-        m_rfid(m_mqtt, config.get(QStringLiteral("topics/rfid")).toString()),                                     \
-        m_dispenser(m_mqtt, config.get(QStringLiteral("topics/dispenser")).toString()),                            \
-        m_cardIssuer(m_rfid, m_dispenser), m_screenTimer(), m_displayOffTimer(), m_session(config)
-
 GUIManager::GUIManager(Config &config, QObject *parent)
-    : QObject(parent)
-    , GUIMANAGER_MEMBERS(config)
-    , m_eventLog(config)
-    , m_diagnostics(m_deviceId, m_board, m_network, m_ltxgTerminal)
+    : GUIManager(config, EventManager::defaultFileName(), parent)
 {
-    init();
 }
 
 GUIManager::GUIManager(Config &config, const QString &eventsFile, QObject *parent)
     : QObject(parent)
-    , GUIMANAGER_MEMBERS(config)
+    , m_qmlContext(m_engine.rootContext())
+    , m_config(config)
+    , m_ltxgTerminal(m_mqtt, config.get(QStringLiteral("topics/blm")).toString())
+    , m_board(m_mqtt, config.get(QStringLiteral("topics/board")).toString())
+    , m_inspector(m_mqtt, config.get(QStringLiteral("topics/inspector")).toString())
+    , m_network(m_mqtt, config.get(QStringLiteral("topics/network")).toString())
+    , m_update(m_mqtt, config.get(QStringLiteral("topics/device")).toString())
+    , m_clock(m_mqtt, config.get(QStringLiteral("topics/device")).toString())
+    , m_rfid(m_mqtt, config.get(QStringLiteral("topics/rfid")).toString())
+    , m_dispenser(m_mqtt, config.get(QStringLiteral("topics/dispenser")).toString())
+    , m_cardIssuer(m_rfid, m_dispenser)
+    , m_session(config)
     , m_eventLog(config, eventsFile)
     , m_diagnostics(m_deviceId, m_board, m_network, m_ltxgTerminal)
+    , m_validatorStatusTopic(config.get(QStringLiteral("topics/blm")).toString().toUtf8() + "/status")
 {
     init();
 }
-
-#undef GUIMANAGER_MEMBERS
 
 GUIManager::~GUIManager()
 {
@@ -167,9 +162,12 @@ void GUIManager::initMqtt()
     connect(&m_mqtt, &manager::MqttClient::error, this, &GUIManager::onMqttError);
     connect(&m_mqtt, &manager::MqttClient::received, this,
             [this](const QByteArray &data, const QByteArray &from) {
+                // The validation service's client has read the report by now.
+                if (from == m_validatorStatusTopic)
+                    scheduleServe(false);
                 // Most messages are the service clients': only the UI's own
                 // topics are worth a QString.
-                if (from.contains(base().toUtf8()))
+                else if (from.contains(base().toUtf8()))
                     processMqttMessage(data, QString::fromUtf8(from));
             });
 
@@ -210,12 +208,18 @@ void GUIManager::initManagers()
     connect(&m_session, &SessionManager::expired, this, &GUIManager::setIdleScreen);
     connect(&m_session, &SessionManager::sessionActiveChanged, this, &GUIManager::onSessionActiveChanged);
     connect(&m_displayOffTimer, &QTimer::timeout, this, &GUIManager::onDisplayOffTimeout);
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(0);
+    connect(&m_settleTimer, &QTimer::timeout, this, &GUIManager::onSettled);
+    connect(&m_dispenser, &manager::Dispenser::cardInMouthChanged, this, &GUIManager::onCardInMouthChanged);
     connect(this, &GUIManager::screenChanged, this, &GUIManager::onScreenChanged);
     connect(&m_inspector, &manager::Inspector::systemRebootStarted, this, [this] {
+        m_goingDown = true;
         setScreen(QStringLiteral("Busy"), 30000);
         setMessage(QStringLiteral(QT_TR_NOOP("Rebooting")));
     });
     connect(&m_inspector, &manager::Inspector::systemShutdownStarted, this, [this] {
+        m_goingDown = true;
         setScreen(QStringLiteral("Busy"), 30000);
         setMessage(QStringLiteral(QT_TR_NOOP("Shutting down")));
     });
@@ -283,6 +287,9 @@ void GUIManager::onMqttConnected()
 
 void GUIManager::onMqttDisconnected()
 {
+    // Commands may have been lost with the connection.
+    m_rfidPending.reset();
+    m_barcodePending.reset();
     qWarning().noquote().nospace() << LogTag << "WARN: Disconnected from MQTT broker";
     setOutOfOrderScreen(QStringLiteral("Disconnected"));
 }
@@ -356,35 +363,111 @@ void GUIManager::onScreenTimeout()
 void GUIManager::setIdleScreen()
 {
     m_screenTimer.stop();
-    if (m_deviceId.isEmpty()) {
-        setScreen(QStringLiteral("InitPage"));
-        return;
-    }
-    if (m_session.sessionActive())
-        return;
+    m_goingDown = false;
+    serve(true);
+}
 
+GUIManager::Duty GUIManager::duty() const
+{
+    Duty duty;
+    if (m_ignition == Ignition::Off) {
+        duty.screen = QStringLiteral("ScreenSaver");
+        return duty;
+    }
+    if (m_deviceId.isEmpty()) {
+        duty.screen = QStringLiteral("InitPage");
+        return duty;
+    }
+    if (m_session.sessionActive()) {
+        // The screen is the technician's; a reader reads only for a page that
+        // needs it, never for a passenger nobody answers.
+        for (const ReaderHold &hold : m_readerHolds) {
+            duty.rfid = duty.rfid || hold.rfid;
+            duty.barcode = duty.barcode || hold.barcode;
+        }
+        return duty;
+    }
     const QString status = m_ltxgTerminal.status();
     if (status == QLatin1String("init")) {
-        setScreen(QStringLiteral("Busy"));
-        setMessage(QStringLiteral(QT_TR_NOOP("Please Wait")));
+        duty.screen = QStringLiteral("Busy");
+        duty.message = QStringLiteral(QT_TR_NOOP("Please Wait"));
     } else if (status == QLatin1String("out-of-service")) {
-        setScreen(QStringLiteral("OutOfService"));
-        m_ltxgTerminal.disableRfid();
-        m_ltxgTerminal.disableBarcode();
-    } else if (status == QLatin1String("online")) {
-        m_ltxgTerminal.enableRfid();
-        m_ltxgTerminal.enableBarcode();
-        emit resetInitialScreen();
+        duty.screen = QStringLiteral("OutOfService");
+    } else if (status == QLatin1String("online") && m_ltxgTerminal.reasonCode().isEmpty()) {
+        duty.screen = QStringLiteral("EntryGate");
+        duty.rfid = duty.barcode = true;
     } else {
-        setOutOfOrderScreen(ltxgTerminalReason());
-        m_ltxgTerminal.disableRfid();
-        m_ltxgTerminal.disableBarcode();
+        // A fault of the service, its readers, the OBU link or the clock is
+        // reported as "online" with a reason code: the terminal cannot serve.
+        duty.screen = QStringLiteral("OutOfOrder");
+        duty.message = m_mqtt.state() == manager::MqttTransport::Connected ? ltxgTerminalReason() : QStringLiteral("Disconnected");
     }
+    return duty;
+}
+
+void GUIManager::serve(bool screenToo)
+{
+    const Duty target = duty();
+    if (screenToo && !target.screen.isEmpty()) {
+        const bool backToPassengers = target.screen == QLatin1String("EntryGate") && m_screen != target.screen;
+        setScreen(target.screen);
+        if (target.message)
+            setMessage(*target.message);
+        if (backToPassengers)
+            emit resetInitialScreen();
+    }
+    applyReaders(target);
+}
+
+void GUIManager::applyReaders(const Duty &target)
+{
+    // A command stays pending until a report shows the reader changed: a
+    // report the service wrote before it read the command is no reason to
+    // send it again, and neither is one from a service that is down.
+    const auto apply = [](bool wanted, bool reported, std::optional<bool> &pendingSince,
+                          const std::function<void()> &enable, const std::function<void()> &disable) {
+        if (wanted == reported) {
+            pendingSince.reset();
+            return;
+        }
+        if (pendingSince == reported)
+            return;
+        pendingSince = reported;
+        wanted ? enable() : disable();
+    };
+    apply(target.rfid, m_ltxgTerminal.rfid()->enabled(), m_rfidPending, [this] { m_ltxgTerminal.enableRfid(); },
+          [this] { m_ltxgTerminal.disableRfid(); });
+    apply(target.barcode, m_ltxgTerminal.barcode()->enabled(), m_barcodePending,
+          [this] { m_ltxgTerminal.enableBarcode(); }, [this] { m_ltxgTerminal.disableBarcode(); });
+}
+
+void GUIManager::scheduleServe(bool screenDue)
+{
+    m_screenDue = m_screenDue || screenDue;
+    m_settleTimer.start();
+}
+
+void GUIManager::onSettled()
+{
+    const bool screenToo = m_screenDue && !screenHeld();
+    m_screenDue = false;
+    if (screenToo)
+        m_screenTimer.stop();
+    serve(screenToo);
+}
+
+bool GUIManager::screenHeld() const
+{
+    if (!m_screenTimer.isActive() || m_ignition == Ignition::Off)
+        return false;
+    // The start-up page waits for the validation service's first word.
+    return m_screen == QLatin1String("Login") || m_goingDown
+        || (m_screen == QLatin1String("Busy") && m_ltxgTerminal.status().isEmpty());
 }
 
 void GUIManager::setOutOfOrderScreen(const QString &message)
 {
-    if (m_screen == QLatin1String("Login") || !m_board.ignition() || m_session.sessionActive())
+    if (m_screen == QLatin1String("Login") || m_ignition == Ignition::Off || m_session.sessionActive() || screenHeld())
         return;
     setScreen(QStringLiteral("OutOfOrder"));
     setMessage(message);
@@ -401,7 +484,7 @@ QString GUIManager::ltxgTerminalReason() const
 void GUIManager::onLTGXTerminalStatusChanged()
 {
     qInfo().noquote().nospace() << LogTag << "LTXGTerminal status changed : " << m_ltxgTerminal.status();
-    setIdleScreen();
+    scheduleServe(true);
 }
 
 void GUIManager::onLTGXTerminalReasonChanged()
@@ -409,10 +492,19 @@ void GUIManager::onLTGXTerminalReasonChanged()
     qWarning().noquote().nospace() << LogTag << "LTXGTerminal reason changed : " << m_ltxgTerminal.reasonCode() << ' '
                                    << m_ltxgTerminal.reason();
     setMessage(ltxgTerminalReason());
+    // A fault comes and goes as a reason code while the status stays. A new
+    // reason is a new state of the service (back from down, say): what it
+    // reports of its readers is worth acting on again.
+    m_rfidPending.reset();
+    m_barcodePending.reset();
+    scheduleServe(true);
 }
 
 void GUIManager::setMaintenanceScreen()
 {
+    // Asleep with the ignition off: the terminal is about to power down.
+    if (m_ignition == Ignition::Off)
+        return;
     if (m_session.sessionActive())
         setScreen(QStringLiteral("Settings"));
     else if (m_screen == QLatin1String("Login"))
@@ -433,6 +525,7 @@ void GUIManager::settingsLogoutRequest()
 
 void GUIManager::shutdownRequest()
 {
+    m_goingDown = true;
     setScreen(QStringLiteral("Busy"), 30000);
     setMessage(QStringLiteral(QT_TR_NOOP("Shutting down")));
     m_inspector.systemShutdown();
@@ -440,6 +533,7 @@ void GUIManager::shutdownRequest()
 
 void GUIManager::rebootRequest()
 {
+    m_goingDown = true;
     setScreen(QStringLiteral("Busy"), 30000);
     setMessage(QStringLiteral(QT_TR_NOOP("Rebooting")));
     m_inspector.systemReboot();
@@ -447,6 +541,7 @@ void GUIManager::rebootRequest()
 
 void GUIManager::exitRequest()
 {
+    m_goingDown = true;
     setScreen(QStringLiteral("Busy"), 30000);
     setMessage(QStringLiteral(QT_TR_NOOP("Exiting")));
     QTimer::singleShot(2000, this, [] { QCoreApplication::exit(0); });
@@ -481,17 +576,26 @@ void GUIManager::onDisplayOffTimeout()
 
 void GUIManager::onIgnitionChanged()
 {
-    if (m_board.ignition()) {
+    // The board repeats its ignition event; only a change is news.
+    const Ignition now = !m_board.ignitionKnown() ? Ignition::Unknown
+                         : m_board.ignition()    ? Ignition::On
+                                                 : Ignition::Off;
+    if (now == m_ignition)
+        return;
+    m_ignition = now;
+    if (now == Ignition::On) {
         m_eventLog.push(new Event(QStringLiteral("Board"), QStringLiteral("Ignition on"), QString(),
                                   QDateTime::currentDateTime()));
         m_inspector.abortShutdown();
-        setIdleScreen();
-    } else {
+        scheduleServe(true);
+    } else if (now == Ignition::Off) {
         m_eventLog.push(new Event(QStringLiteral("Board"), QStringLiteral("Ignition off"), QString(),
                                   QDateTime::currentDateTime()));
         m_session.logoutRequest();
         m_inspector.scheduleShutdown(shutdownDelaySec());
-        setScreen(QStringLiteral("ScreenSaver"));
+        m_screenTimer.stop();
+        m_goingDown = false;
+        serve(true);
     }
 }
 
@@ -681,45 +785,17 @@ void GUIManager::setConfigValue(const QString &key, const QVariant &value)
     m_config.set(key, value);
 }
 
-bool GUIManager::showCursor() const
-{
-    return m_config.get(QStringLiteral("gui/showCursor")).toBool();
-}
-
-void GUIManager::setShowCursor(bool value)
-{
-    setConfigValue(QStringLiteral("gui/showCursor"), value);
-}
-
-bool GUIManager::showErrorDesc() const
-{
-    return m_config.get(QStringLiteral("gui/showErrorDesc")).toBool();
-}
-
-void GUIManager::setShowErrorDesc(bool value)
-{
-    setConfigValue(QStringLiteral("gui/showErrorDesc"), value);
-}
-
-int GUIManager::displayOffMin() const
-{
-    return m_config.get(QStringLiteral("gui/displayOffMin")).toInt();
-}
-
-void GUIManager::setDisplayOffMin(int value)
-{
-    setConfigValue(QStringLiteral("gui/displayOffMin"), value);
-}
-
-int GUIManager::shutdownDelaySec() const
-{
-    return m_config.get(QStringLiteral("gui/shutdownDelaySec")).toInt();
-}
-
-void GUIManager::setShutdownDelaySec(int value)
-{
-    setConfigValue(QStringLiteral("gui/shutdownDelaySec"), value);
-}
+#define GUIMANAGER_DEFINE(Type, getter, setter, key, conversion)                                                    \
+    Type GUIManager::getter() const                                                                                \
+    {                                                                                                              \
+        return m_config.get(QStringLiteral(key)).conversion();                                                     \
+    }                                                                                                              \
+    void GUIManager::setter(Type value)                                                                            \
+    {                                                                                                              \
+        setConfigValue(QStringLiteral(key), value);                                                                \
+    }
+GUIMANAGER_CONFIG_PROPERTIES(GUIMANAGER_DEFINE)
+#undef GUIMANAGER_DEFINE
 
 QColor GUIManager::screenSaverBg() const
 {
@@ -746,87 +822,66 @@ manager::Clock *GUIManager::clock()
     return &m_clock;
 }
 
-int GUIManager::animSwitchSec() const
-{
-    return m_config.get(QStringLiteral("gui/animSwitchSec")).toInt();
-}
-
-void GUIManager::setAnimSwitchSec(int value)
-{
-    setConfigValue(QStringLiteral("gui/animSwitchSec"), value);
-}
-
-bool GUIManager::isEntryGate() const
-{
-    return m_config.get(QStringLiteral("gui/isEntryGate")).toBool();
-}
-
-void GUIManager::setIsEntryGate(bool value)
-{
-    setConfigValue(QStringLiteral("gui/isEntryGate"), value);
-}
-
-bool GUIManager::errorOccured() const
-{
-    return m_config.get(QStringLiteral("gui/errorOccured")).toBool();
-}
-
-void GUIManager::setErrorOccured(bool value)
-{
-    setConfigValue(QStringLiteral("gui/errorOccured"), value);
-}
-
-int GUIManager::currentErrorScreen() const
-{
-    return m_config.get(QStringLiteral("gui/currentErrorScreen")).toInt();
-}
-
-void GUIManager::setCurrentErrorScreen(int value)
-{
-    setConfigValue(QStringLiteral("gui/currentErrorScreen"), value);
-}
-
 void GUIManager::onConfigChanged(const QVariantMap &changes)
 {
     qDebug().noquote().nospace() << LogTag << "Config changed : "
                                  << manager::maskSecrets(
                                         QJsonDocument(QJsonObject::fromVariantMap(changes)).toJson(QJsonDocument::Compact));
 
-    const auto value = [&changes](const char *key) { return changes.value(QLatin1String(key)); };
-    if (changes.contains(QStringLiteral("gui/deviceId"))) {
-        qInfo().noquote().nospace() << LogTag << "Device id changed. Re-loading";
-        loadDeviceId();
-    } else if (changes.contains(QStringLiteral("gui/showCursor"))) {
-        qInfo().noquote().nospace() << LogTag << "Cursor changed : "
-                                    << (value("gui/showCursor").toBool() ? "visible" : "hidden");
-        emit showCursorChanged();
-    } else if (changes.contains(QStringLiteral("gui/displayOffMin"))) {
-        qInfo().noquote().nospace() << LogTag << "Display OFF interval changed : " << value("gui/displayOffMin").toInt()
-                                    << " min(s)";
-        emit displayOffMinChanged();
-    } else if (changes.contains(QStringLiteral("gui/shutdownDelaySec"))) {
-        qInfo().noquote().nospace() << LogTag << "Shutdown delay changed : " << value("gui/shutdownDelaySec").toInt()
-                                    << " sec(s)";
-        updateBoardShutdownDelay();
-        emit shutdownDelaySecChanged();
-    } else if (changes.contains(QStringLiteral("gui/locale"))) {
-        setLanguage(value("gui/locale").toString());
-    } else if (changes.contains(QStringLiteral("gui/showErrorDesc"))) {
-        qInfo().noquote().nospace() << LogTag << "Show Error description changed : "
-                                    << (value("gui/showErrorDesc").toBool() ? "YES" : "NO");
-        setMessage(ltxgTerminalReason());
-        emit showErrorDescChanged();
-    } else if (changes.contains(QStringLiteral("gui/screenSaverBg"))) {
-        qInfo().noquote().nospace() << LogTag << "Screen-saver background changed : "
-                                    << value("gui/screenSaverBg").toString();
-        emit screenSaverBgChanged();
-    } else if (changes.contains(QStringLiteral("gui/screenSaverImg"))) {
-        qInfo().noquote().nospace() << LogTag << "Screen-saver image changed : " << value("gui/screenSaverImg").toString();
-        emit screenSaverImgChanged();
-    } else if (changes.contains(QStringLiteral("gui/animSwitchSec"))) {
-        qInfo().noquote().nospace() << LogTag << "GIFs animation changed : " << value("gui/animSwitchSec").toInt()
-                                    << " msec(s)";
-        emit animSwitchSecChanged();
+    // The keys with a reaction of their own, in the order that decides which
+    // one a change of several keys gets.
+    using Reaction = void (*)(GUIManager &, const QVariant &);
+    static const std::pair<const char *, Reaction> reactions[] = {
+        { "gui/deviceId",
+          [](GUIManager &m, const QVariant &) {
+              qInfo().noquote().nospace() << LogTag << "Device id changed. Re-loading";
+              m.loadDeviceId();
+          } },
+        { "gui/showCursor",
+          [](GUIManager &m, const QVariant &v) {
+              qInfo().noquote().nospace() << LogTag << "Cursor changed : " << (v.toBool() ? "visible" : "hidden");
+              emit m.showCursorChanged();
+          } },
+        { "gui/displayOffMin",
+          [](GUIManager &m, const QVariant &v) {
+              qInfo().noquote().nospace() << LogTag << "Display OFF interval changed : " << v.toInt() << " min(s)";
+              emit m.displayOffMinChanged();
+          } },
+        { "gui/shutdownDelaySec",
+          [](GUIManager &m, const QVariant &v) {
+              qInfo().noquote().nospace() << LogTag << "Shutdown delay changed : " << v.toInt() << " sec(s)";
+              m.updateBoardShutdownDelay();
+              emit m.shutdownDelaySecChanged();
+          } },
+        { "gui/locale", [](GUIManager &m, const QVariant &v) { m.setLanguage(v.toString()); } },
+        { "gui/showErrorDesc",
+          [](GUIManager &m, const QVariant &v) {
+              qInfo().noquote().nospace() << LogTag << "Show Error description changed : " << (v.toBool() ? "YES" : "NO");
+              m.setMessage(m.ltxgTerminalReason());
+              emit m.showErrorDescChanged();
+          } },
+        { "gui/screenSaverBg",
+          [](GUIManager &m, const QVariant &v) {
+              qInfo().noquote().nospace() << LogTag << "Screen-saver background changed : " << v.toString();
+              emit m.screenSaverBgChanged();
+          } },
+        { "gui/screenSaverImg",
+          [](GUIManager &m, const QVariant &v) {
+              qInfo().noquote().nospace() << LogTag << "Screen-saver image changed : " << v.toString();
+              emit m.screenSaverImgChanged();
+          } },
+        { "gui/animSwitchSec",
+          [](GUIManager &m, const QVariant &v) {
+              qInfo().noquote().nospace() << LogTag << "GIFs animation changed : " << v.toInt() << " msec(s)";
+              emit m.animSwitchSecChanged();
+          } },
+    };
+
+    const auto reaction = std::find_if(std::begin(reactions), std::end(reactions), [&changes](const auto &row) {
+        return changes.contains(QLatin1String(row.first));
+    });
+    if (reaction != std::end(reactions)) {
+        reaction->second(*this, changes.value(QLatin1String(reaction->first)));
     } else {
         const QStringList keys = changes.keys();
         if (!keys.filter(QRegularExpression(QStringLiteral("log\\/.+"))).isEmpty()) {
@@ -851,11 +906,18 @@ void GUIManager::onConfigFileChanged()
 
 void GUIManager::issueCard()
 {
+    // Only a passenger at a working entry gate gets a card: not over a busy,
+    // fault or maintenance page, and never while the terminal goes down.
+    if (!isEntryGate() || m_screen != QLatin1String("EntryGate") || m_session.sessionActive()) {
+        qWarning().noquote().nospace() << LogTag << "WARN: Not serving passengers. Ignoring card request.";
+        return;
+    }
     if (m_issuing) {
         qWarning().noquote().nospace() << LogTag << "WARN: Card issuing already in progress. Ignoring.";
         return;
     }
     m_issuing = true;
+    m_cardPresented = false;
 
     auto card = LTXGv1Card::Ptr::create();
     card->setCustomsId(1);
@@ -864,6 +926,8 @@ void GUIManager::issueCard()
     card->addUsageLog(QStringLiteral("entry"), deviceId(), QStringLiteral("kivo-rnd"));
 
     setMessage(QStringLiteral(QT_TR_NOOP("Issuing card")));
+    setErrorMessageScreen(QString());
+    emit processStarted();
 
     QPointer<GUIManager> self(this);
     m_cardIssuer.issueCard(card, 60)
@@ -873,6 +937,12 @@ void GUIManager::issueCard()
             self->m_issuing = false;
             self->setMessage(QStringLiteral("FAILED: ") + r.error);
             qCritical().noquote().nospace() << LogTag << "ERROR: Failed to issue card : " << r.error;
+            // The passenger page shows a text it can translate, not the
+            // devices' own words.
+            const manager::Dispenser &dispenser = self->m_dispenser;
+            const bool noCards = dispenser.isJammed() || dispenser.isDoorOpen() || !dispenser.active();
+            self->errorMessage(noCards ? ErrorAvailableCards : ErrorRepeatAction);
+            emit self->processFinished();
         })
         .done([self](const manager::CardIssuer::Result &r) {
             if (!self)
@@ -880,6 +950,10 @@ void GUIManager::issueCard()
             self->setMessage(QStringLiteral(QT_TR_NOOP("Card collected")));
             qInfo().noquote().nospace() << LogTag << "Card issued successfully : "
                                         << (r.card ? r.card->uid() : QStringLiteral("<null>"));
+            // The page goes through "collect your card" to "successful".
+            if (!self->m_cardPresented)
+                emit self->processFinished();
+            emit self->processFinished();
             QTimer::singleShot(2000, self, [self] {
                 qInfo().noquote().nospace() << LogTag << "Preparing next card";
                 self->setMessage(QStringLiteral(QT_TR_NOOP("Preparing next card")));
@@ -898,6 +972,14 @@ void GUIManager::issueCard()
         });
 }
 
+void GUIManager::onCardInMouthChanged()
+{
+    if (!m_issuing || m_cardPresented || !m_dispenser.cardInMouth())
+        return;
+    m_cardPresented = true;
+    emit processFinished();
+}
+
 void GUIManager::onTicketValidated(const Transaction &transaction)
 {
     qWarning().noquote().nospace() << LogTag << "LTGXTerminal ticket validated : " << int(transaction.type());
@@ -914,7 +996,10 @@ void GUIManager::onTicketValidated(const Transaction &transaction)
         emit processFinished();
     } else {
         m_inspector.audioPlay(InvalidSound);
-        setScreen(QStringLiteral("Invalid"), 3000);
+        // The refusal is shown over the passenger page only: a fault page, the
+        // screen saver or a PIN entry stays.
+        if (m_screen == QLatin1String("EntryGate") || m_screen == QLatin1String("Invalid"))
+            setScreen(QStringLiteral("Invalid"), 3000);
     }
 }
 
@@ -984,13 +1069,24 @@ void GUIManager::onSessionActiveChanged()
 {
     if (m_session.sessionActive()) {
         m_eventLog.push(new EventLogin(m_session.user()));
+        // Passengers are not answered during maintenance: readers off.
+        serve(false);
     } else {
+        m_readerHolds.clear();
         setIdleScreen();
-        // With the ignition off no idle page takes over; the maintenance
-        // area must not stay open without a session.
-        if (m_screen == QLatin1String("Settings") && !m_board.ignition())
-            setScreen(QStringLiteral("ScreenSaver"));
         m_eventLog.push(new EventLogout());
     }
     publishStatus();
+}
+
+void GUIManager::holdReaders(const QString &holder, bool rfid, bool barcode)
+{
+    m_readerHolds.insert(holder, ReaderHold{ rfid, barcode });
+    serve(false);
+}
+
+void GUIManager::releaseReaders(const QString &holder)
+{
+    if (m_readerHolds.remove(holder))
+        serve(false);
 }

@@ -16,6 +16,7 @@
 #include "Update.h"
 
 #include <QColor>
+#include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QQmlApplicationEngine>
@@ -24,7 +25,22 @@
 #include <QTranslator>
 #include <QVariantMap>
 
+#include <optional>
+
 class Config;
+
+// The properties kept in the configuration store, one row each: type,
+// getter, setter, key and the QVariant conversion that reads it.
+#define GUIMANAGER_CONFIG_PROPERTIES(X)                                                                            \
+    X(bool, showCursor, setShowCursor, "gui/showCursor", toBool)                                                   \
+    X(bool, showErrorDesc, setShowErrorDesc, "gui/showErrorDesc", toBool)                                          \
+    X(int, displayOffMin, setDisplayOffMin, "gui/displayOffMin", toInt)                                            \
+    X(int, shutdownDelaySec, setShutdownDelaySec, "gui/shutdownDelaySec", toInt)                                   \
+    X(int, animSwitchSec, setAnimSwitchSec, "gui/animSwitchSec", toInt)                                            \
+    X(bool, isEntryGate, setIsEntryGate, "gui/isEntryGate", toBool)                                                \
+    X(bool, errorOccured, setErrorOccured, "gui/errorOccured", toBool)                                             \
+    X(int, currentErrorScreen, setCurrentErrorScreen, "gui/currentErrorScreen", toInt)
+
 class QQmlContext;
 
 // The terminal UI's controller: owns the QML engine, the broker connection,
@@ -73,7 +89,7 @@ public:
 
     static const QVariantMap Defaults;
 
-    // The event log lives in "events.ini" next to the executable.
+    // The event log lives in EventManager::defaultFileName().
     explicit GUIManager(Config &config, QObject *parent = nullptr);
     // The same, with the event log in eventsFile (tests, other layouts).
     GUIManager(Config &config, const QString &eventsFile, QObject *parent = nullptr);
@@ -89,27 +105,16 @@ public:
     QString message() const;
     void setMessage(const QString &message);
 
-    bool showCursor() const;
-    void setShowCursor(bool value);
-    bool showErrorDesc() const;
-    void setShowErrorDesc(bool value);
-    int displayOffMin() const;
-    void setDisplayOffMin(int value);
-    int shutdownDelaySec() const;
-    void setShutdownDelaySec(int value);
+#define GUIMANAGER_DECLARE(Type, getter, setter, key, conversion)                                                   \
+    Type getter() const;                                                                                           \
+    void setter(Type value);
+    GUIMANAGER_CONFIG_PROPERTIES(GUIMANAGER_DECLARE)
+#undef GUIMANAGER_DECLARE
     QColor screenSaverBg() const;
     QString screenSaverImg() const;
     Diagnostics *diagnostics();
     manager::Update *update();
     manager::Clock *clock();
-    int animSwitchSec() const;
-    void setAnimSwitchSec(int value);
-    bool isEntryGate() const;
-    void setIsEntryGate(bool value);
-    bool errorOccured() const;
-    void setErrorOccured(bool value);
-    int currentErrorScreen() const;
-    void setCurrentErrorScreen(int value);
     QString errorMessageScreen() const;
     void setErrorMessageScreen(const QString &text);
 
@@ -158,6 +163,11 @@ public slots:
     void exitRequest();
     void issueCard();
     void onMaintenanceBarcodeScanned(const QJsonObject &json);
+    // Maintenance pages that read cards or codes (diagnostics, the scan
+    // pop-up) say so here instead of switching the readers themselves; while
+    // a session lasts a reader reads only while some page holds it.
+    void holdReaders(const QString &holder, bool rfid, bool barcode);
+    void releaseReaders(const QString &holder);
 
 private slots:
     void onConfigChanged(const QVariantMap &changes);
@@ -166,6 +176,7 @@ private slots:
     void onScreenChanged();
     void onDisplayOffTimeout();
     void onIgnitionChanged();
+    void onSettled();
     void updateBoardShutdownDelay();
     void onLTGXTerminalStatusChanged();
     void onLTGXTerminalReasonChanged();
@@ -177,6 +188,29 @@ private slots:
     void processMqttMessage(const QByteArray &data, const QString &topic);
 
 private:
+    enum class Ignition { Unknown, On, Off };
+
+    // What the terminal should be doing, from everything it knows now. An
+    // empty screen (a session's) means "leave it as it is".
+    struct Duty {
+        QString screen;
+        std::optional<QString> message;
+        bool rfid = false;
+        bool barcode = false;
+    };
+    Duty duty() const;
+    // Brings the screen (unless only the readers are due) and the readers in
+    // line with duty().
+    void serve(bool screenToo);
+    void applyReaders(const Duty &duty);
+    // Acts once the message being handled, or the batch of them, is done, on
+    // the state it leaves rather than on steps inside it.
+    void scheduleServe(bool screenDue);
+    // A PIN entry or a shutdown in progress keeps its page against status
+    // changes until its time-out.
+    bool screenHeld() const;
+    void onCardInMouthChanged();
+
     void init();
     void initLog();
     void initConfig();
@@ -224,6 +258,23 @@ private:
     // A tap while a cycle (with its preparation of the next card) is still
     // running would start a second cycle moving the same cards.
     bool m_issuing = false;
+    // The current cycle's card was shown in the mouth (processFinished sent).
+    bool m_cardPresented = false;
+    Ignition m_ignition = Ignition::Unknown;
+    // Reboot, shutdown or exit under way.
+    bool m_goingDown = false;
+    QTimer m_settleTimer;
+    bool m_screenDue = false;
+    // A reader command waits for a report that shows the reader changed:
+    // the reported state when it was sent, while it waits.
+    std::optional<bool> m_rfidPending;
+    std::optional<bool> m_barcodePending;
+    QByteArray m_validatorStatusTopic; // each message on it is a report of the readers
+    struct ReaderHold {
+        bool rfid = false;
+        bool barcode = false;
+    };
+    QHash<QString, ReaderHold> m_readerHolds;
     // Base whose request topics are subscribed.
     QString m_subscribedBase;
 };

@@ -1,18 +1,20 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 
-// Normal operating page of a gate. The manager drives it with its process
-// signals: start -> busy on processStarted, busy -> error or final on
-// processFinished, anything -> start on resetInitialScreen.
+// Normal operating page of a gate. On an entry gate a tap asks the manager
+// for a card, and its process signals walk the page through one cycle:
+// start -> busy on processStarted; busy -> final ("collect your card") when
+// the card is presented; final -> roadBusy ("successful") when it is taken;
+// busy or final -> error when the manager reports one. The error and success
+// pages go back to start by themselves; resetInitialScreen resets at once.
 Item {
     id: page
 
-    // The manager reports nothing about the road beyond the barrier; whoever
-    // knows sets this so that a success asks the driver to wait.
-    property bool roadBusy: false
     // The manager does not notify changes of its gate kind, so the page
     // reads it again whenever it is shown or its state changes.
     property bool entryGate: true
+    // How long the error and success pages stay.
+    property int resultMillis: 5000
 
     state: "start"
 
@@ -22,7 +24,10 @@ Item {
 
     Component.onCompleted: refresh()
     onVisibleChanged: refresh()
-    onStateChanged: refresh()
+    onStateChanged: {
+        console.info("[QML] Entry gate : " + state)
+        refresh()
+    }
 
     Connections {
         target: manager
@@ -31,17 +36,30 @@ Item {
                 page.state = "busy"
         }
         function onProcessFinished() {
-            if (page.state !== "busy")
+            if (page.state !== "busy" && page.state !== "final")
                 return
-            if (manager.errorOccured)
+            if (manager.errorOccured || manager.errorMessageScreen !== "")
                 page.state = "error"
             else
-                page.state = page.roadBusy ? "roadBusy" : "final"
+                page.state = page.state === "busy" ? "final" : "roadBusy"
         }
         function onResetInitialScreen() {
             page.state = "start"
             page.refresh()
         }
+    }
+
+    Timer {
+        interval: page.resultMillis
+        running: page.state === "error" || page.state === "roadBusy"
+        onTriggered: page.state = "start"
+    }
+
+    MouseArea {
+        objectName: "entryTapArea"
+        anchors.fill: parent
+        enabled: page.entryGate && page.state === "start"
+        onClicked: manager.issueCard()
     }
 
     states: [

@@ -86,6 +86,11 @@ bool Board::ignition() const
     return m_device.value(QStringLiteral("ignition")).toBool();
 }
 
+bool Board::ignitionKnown() const
+{
+    return m_device.contains(QStringLiteral("ignition"));
+}
+
 QString Board::poleId() const
 {
     return m_device.value(QStringLiteral("poleId")).toString();
@@ -312,8 +317,11 @@ void Board::onStatusReceived(const QJsonObject &object, const QString &topic)
     }
     setStatus(QStringLiteral("online"));
 
+    // The first report is news even when it says "off": until then the
+    // ignition was not known at all.
     const bool ignition = device.value(QStringLiteral("ignition")).toBool();
-    if (ignition != this->ignition()) {
+    const bool firstReport = !ignitionKnown() && device.contains(QStringLiteral("ignition"));
+    if (ignition != this->ignition() || firstReport) {
         qDebug().noquote().nospace() << Tag << "Ignition changed : " << ignition;
         m_device.insert(QStringLiteral("ignition"), ignition);
         emit ignitionChanged();

@@ -37,6 +37,8 @@ public:
     Board(MqttClient &mqtt, const QString &base, QObject *parent = nullptr);
 
     bool ignition() const;
+    // False until the board has named the ignition state once.
+    bool ignitionKnown() const;
     QString poleId() const;
     double temperature() const;
     double voltage() const;

@@ -15,7 +15,7 @@ void UiTestBed::initTestCase()
     manager::Logger::instance();
 }
 
-bool UiTestBed::start(const std::function<void(GUIManager &)> &beforeLoad)
+bool UiTestBed::start(const std::function<void(GUIManager &)> &beforeLoad, const std::function<bool()> &beforeManager)
 {
     dir = std::make_unique<QTemporaryDir>();
     QFile serial(dir->filePath(QStringLiteral("serialnumber")));
@@ -42,6 +42,8 @@ bool UiTestBed::start(const std::function<void(GUIManager &)> &beforeLoad)
     for (auto it = settings.cbegin(); it != settings.cend(); ++it)
         config->set(it.key(), it.value());
     log = std::make_unique<LogRecorder>();
+    if (beforeManager && !beforeManager())
+        return false;
 
     gui = std::make_unique<GUIManager>(*config, dir->filePath(QStringLiteral("events.ini")));
     if (beforeLoad)

@@ -21,8 +21,10 @@ public:
     // Once per test program: resources, names and the program's logger.
     static void initTestCase();
 
-    // A fresh manager and window; beforeLoad runs between the two.
-    bool start(const std::function<void(GUIManager &)> &beforeLoad = {});
+    // A fresh manager and window; beforeManager runs once the broker is up,
+    // beforeLoad between the manager and its window.
+    bool start(const std::function<void(GUIManager &)> &beforeLoad = {},
+               const std::function<bool()> &beforeManager = {});
     // Takes everything down and returns the QML problems seen meanwhile,
     // the window's own teardown included.
     QStringList stop();

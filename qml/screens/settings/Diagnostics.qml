@@ -45,13 +45,11 @@ Page {
     // that a card shown to the reader counts as a card-scan pass.
     StackView.onActivated: {
         diagnostics.start()
-        validatorManager.enableRfid()
-        validatorManager.enableBarcode()
+        manager.holdReaders("diagnostics", true, true)
     }
     StackView.onDeactivated: {
         diagnostics.stop()
-        validatorManager.disableRfid()
-        validatorManager.disableBarcode()
+        manager.releaseReaders("diagnostics")
     }
 
     Connections {

@@ -267,9 +267,9 @@ Item {
         // The reader reads only while someone is waiting for a code here.
         onAboutToShow: {
             applied = []
-            validatorManager.enableBarcode()
+            manager.holdReaders("scanConfig", false, true)
         }
-        onClosed: validatorManager.disableBarcode()
+        onClosed: manager.releaseReaders("scanConfig")
 
         Image {
             anchors.horizontalCenter: parent.horizontalCenter

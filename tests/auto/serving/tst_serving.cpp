@@ -1,0 +1,347 @@
+#include "UiTestBed.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <optional>
+
+// The terminal always returns to serving passengers: the real manager with its
+// window, a broker and the simulator playing every service, driven through
+// sequences of what happens to a terminal in the field. After each step, once
+// the messages have settled, what the terminal shows and what its readers do
+// must follow from what it has been told.
+class tst_Serving : public QObject
+{
+    Q_OBJECT
+
+    static constexpr int Long = 30000; // generous: a loaded 2-core machine
+
+    UiTestBed m_bed;
+    std::unique_ptr<QProcess> m_simulator;
+    QStringList m_done; // the steps so far, for the failure message
+    int m_seen = 0; // peer messages already checked for reader commands
+    bool m_readersQuiet = false; // no reader command expected from here on
+
+    // What the terminal has been told, as the services said it.
+    struct Told {
+        QString fault = QStringLiteral("0");
+        bool brokerUp = true;
+        bool boardUp = false;
+        bool simIgnition = true;
+        std::optional<bool> ignition; // as the manager heard it
+        bool session = false;
+        bool goingDown = false;
+    } m_told;
+    QElapsedTimer m_pinOpened; // the PIN page holds its place for 15 s
+
+    QObject *context(const char *name) const
+    {
+        return qmlEngine(m_bed.window)->rootContext()->contextProperty(QLatin1String(name)).value<QObject *>();
+    }
+    bool readerEnabled(const char *reader) const
+    {
+        return context("validatorManager")->property(reader).value<QObject *>()->property("enabled").toBool();
+    }
+    QString windowScreen() const { return m_bed.window->property("currentScreen").toString(); }
+    // The last steps (the whole list is printed when a walk fails).
+    QString trail() const
+    {
+        return QStringLiteral("step %1, last: ").arg(m_done.size()) + m_done.mid(qMax(0, m_done.size() - 8)).join(QStringLiteral(", "));
+    }
+
+    bool simulate(const QString &command)
+    {
+        return m_bed.peer->publish(QStringLiteral("sim/control"), command.toUtf8(), 1);
+    }
+
+    // Until nothing has crossed the broker for a while.
+    void settle()
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        int count = -1;
+        while (elapsed.elapsed() < Long) {
+            const int now = m_bed.peer->messages().size();
+            if (now == count)
+                break;
+            count = now;
+            QTest::qWait(400);
+        }
+    }
+
+    // No reader receives more than one command per status report, and none
+    // at all where the terminal has nothing to change.
+    void checkReaderCommands()
+    {
+        const QList<MqttPeer::Message> messages = m_bed.peer->messages();
+        int rfid = 0, barcode = 0;
+        QStringList window; // since the last report, for the failure message
+        for (int i = m_seen; i < messages.size(); ++i) {
+            const QString &topic = messages.at(i).topic;
+            if (topic == QLatin1String("kivo/blm/status")) {
+                rfid = barcode = 0;
+                window.clear();
+            }
+            window << topic;
+            rfid += topic == QLatin1String("kivo/rfid/enable") || topic == QLatin1String("kivo/rfid/disable");
+            barcode += topic == QLatin1String("kivo/barcode/enable") || topic == QLatin1String("kivo/barcode/disable");
+            QVERIFY2(rfid <= 1 && barcode <= 1, qPrintable(trail() + "; " + window.join(' ')));
+            QVERIFY2(!m_readersQuiet || (rfid == 0 && barcode == 0), qPrintable(trail() + " : " + topic));
+        }
+        m_seen = messages.size();
+    }
+
+    void checkInvariants()
+    {
+        checkReaderCommands();
+        QCOMPARE(windowScreen(), m_bed.gui->screen());
+        if (m_told.ignition == false) {
+            // Until the shutdown it scheduled begins.
+            const bool shuttingDown = m_bed.gui->message() == QLatin1String("Shutting down");
+            QVERIFY2(m_bed.gui->screen() == QLatin1String("ScreenSaver")
+                         || (shuttingDown && m_bed.gui->screen() == QLatin1String("Busy")),
+                     qPrintable(trail() + " : " + m_bed.gui->screen()));
+            return;
+        }
+        const QString screen = m_bed.gui->screen();
+        const bool pinEntry = screen == QLatin1String("Login") && m_pinOpened.isValid() && m_pinOpened.elapsed() < 16000;
+        if (m_told.session || !m_told.brokerUp || m_told.goingDown)
+            return;
+        if (pinEntry)
+            return;
+        const bool readersOn = readerEnabled("rfid") && readerEnabled("barcode");
+        const bool readersOff = !readerEnabled("rfid") && !readerEnabled("barcode");
+        if (m_told.fault == QLatin1String("0")) {
+            QVERIFY2(screen == QLatin1String("EntryGate") || screen == QLatin1String("Invalid"), qPrintable(trail() + " : " + screen));
+            QVERIFY2(readersOn, qPrintable(trail()));
+            QVERIFY2(lastDisplayCommand() != false, qPrintable(trail()));
+        } else if (m_told.fault == QLatin1String("init")) {
+            QVERIFY2(screen == QLatin1String("Busy"), qPrintable(trail() + " : " + screen));
+        } else {
+            const char *expected = m_told.fault == QLatin1String("6") ? "OutOfService" : "OutOfOrder";
+            QVERIFY2(screen == QLatin1String(expected), qPrintable(trail() + " : " + screen));
+            // A validation service that is down reports no reader.
+            if (m_told.fault != QLatin1String("2"))
+                QVERIFY2(readersOff, qPrintable(trail()));
+        }
+    }
+
+    // What the terminal last asked of the display, if anything.
+    std::optional<bool> lastDisplayCommand() const
+    {
+        std::optional<bool> on;
+        const QList<MqttPeer::Message> messages = m_bed.peer->messages();
+        for (const MqttPeer::Message &message : messages) {
+            const QJsonValue display = QJsonDocument::fromJson(message.payload).object().value(QLatin1String("display"));
+            if (message.topic == QLatin1String("kivo/board/power/set") && display.isBool())
+                on = display.toBool();
+        }
+        return on;
+    }
+
+    // One step of a terminal's life; a word the walk and the cases share.
+    void run(const QString &step)
+    {
+        m_done << step;
+        const QString word = step.section(' ', 0, 0);
+        const QString arg = step.section(' ', 1);
+        if (word == QLatin1String("fault")) {
+            m_told.fault = arg;
+            QVERIFY(simulate(step));
+        } else if (word == QLatin1String("ignition")) {
+            m_told.simIgnition = arg == QLatin1String("on");
+            if (m_told.boardUp)
+                m_told.ignition = m_told.simIgnition;
+            if (m_told.ignition == false)
+                m_told.session = false;
+            QVERIFY(simulate(step));
+        } else if (word == QLatin1String("board")) {
+            m_told.boardUp = arg == QLatin1String("up");
+            if (m_told.boardUp) {
+                m_told.ignition = m_told.simIgnition;
+                if (!m_told.simIgnition)
+                    m_told.session = false;
+            }
+            QVERIFY(simulate(QStringLiteral("service %1 board").arg(arg)));
+        } else if (word == QLatin1String("ticket") || word == QLatin1String("status")) {
+            QVERIFY(simulate(step));
+        } else if (word == QLatin1String("restart")) {
+            const int connections = m_bed.log->matching(QStringLiteral("Connected to MQTT broker")).size();
+            QVERIFY(m_bed.broker->restart());
+            // The simulator and the manager reconnect after their delays.
+            QTRY_VERIFY_WITH_TIMEOUT(m_bed.log->matching(QStringLiteral("Connected to MQTT broker")).size() > connections, Long);
+        } else if (word == QLatin1String("login")) {
+            // Nobody reaches the PIN pad behind the screen saver.
+            if (m_told.ignition == false)
+                return settle();
+            m_bed.gui->settingsLoginRequest(QStringLiteral("3917"));
+            m_bed.gui->setMaintenanceScreen();
+            m_told.session = true;
+            QObject *settings = m_bed.find(QStringLiteral("pageSettings"))->property("item").value<QObject *>();
+            if (m_told.session && settings && arg == QLatin1String("diagnostics"))
+                QMetaObject::invokeMethod(settings, "openSection", Q_ARG(QVariant, QStringLiteral("Diagnostics")));
+            if (m_told.session && settings && arg == QLatin1String("scan"))
+                QMetaObject::invokeMethod(m_bed.find(QStringLiteral("scanConfigPopup")), "open");
+        } else if (word == QLatin1String("logout")) {
+            m_bed.gui->settingsLogoutRequest();
+            m_told.session = false;
+        } else if (word == QLatin1String("pin")) {
+            if (m_bed.gui->screen() != QLatin1String("Login"))
+                m_pinOpened.start();
+            m_bed.gui->setMaintenanceScreen();
+        } else if (word == QLatin1String("tap")) {
+            // A passenger's finger, on any page but the technician's.
+            if (windowScreen() != QLatin1String("Login") && windowScreen() != QLatin1String("Settings"))
+                QTest::mouseClick(m_bed.window, Qt::LeftButton, {}, QPoint(512, 400));
+        } else if (word == QLatin1String("reboot")) {
+            m_told.goingDown = true;
+            m_bed.gui->rebootRequest();
+        } else if (word == QLatin1String("wait")) {
+            QTest::qWait(arg.toInt());
+        } else if (word == QLatin1String("quiet")) {
+            m_readersQuiet = true;
+        } else {
+            QFAIL(qPrintable("unknown step " + step));
+        }
+        settle();
+    }
+
+    // Broker, simulator (its board silent) and the manager with its window.
+    void startTerminal()
+    {
+        m_done.clear();
+        m_seen = 0;
+        m_readersQuiet = false;
+        m_told = Told();
+        m_pinOpened.invalidate();
+        QVERIFY(m_bed.start({}, [this] {
+            m_simulator = std::make_unique<QProcess>();
+            m_simulator->start(QStringLiteral(LTXG_SIMULATOR),
+                               { "--host", m_bed.broker->host(), "--port", QString::number(m_bed.broker->port()),
+                                 "--no-console", "--take-after", "300" });
+            if (!m_simulator->waitForStarted(10000) || !QTest::qWaitFor([this] {
+                    return m_bed.peer->messageCount(QStringLiteral("kivo/blm/status")) > 0;
+                }, Long))
+                return false;
+            return simulate(QStringLiteral("service down board"))
+                && QTest::qWaitFor([this] { return m_bed.peer->messageCount(QStringLiteral("kivo/board/status")) > 1; }, Long);
+        }));
+        QTRY_VERIFY_WITH_TIMEOUT(m_bed.log->contains("LTXGTerminal status changed : online"), Long);
+        settle();
+        checkInvariants();
+    }
+
+private slots:
+    void initTestCase() { UiTestBed::initTestCase(); }
+
+    void cleanup()
+    {
+        if (m_simulator) {
+            m_simulator->kill();
+            m_simulator->waitForFinished(5000);
+        }
+        m_simulator.reset();
+        const QStringList problems = m_bed.stop();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    }
+
+    // Each a fault that once left a terminal in a state it never left.
+    void cases_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("logged"); // a line that must be in the log, once
+        QTest::newRow("readers back on after the service recovers") << QStringList{"fault 2", "fault 0"} << QString();
+        QTest::newRow("no reader storm while a fault lasts")
+            << QStringList{"fault 2", "quiet", "status", "status", "status"} << QString();
+        QTest::newRow("a second fault is shown") << QStringList{"fault 2", "fault 0", "fault 5"} << QString();
+        QTest::newRow("a fault during PIN entry") << QStringList{"pin", "fault 4", "pin", "fault 0", "fault 7"} << QString();
+        QTest::newRow("screen saver holds")
+            << QStringList{"board up", "ignition off", "fault 2", "fault 0", "ticket invalid", "wait 3500"} << QString();
+        QTest::newRow("silent board hides no fault") << QStringList{"fault 5"} << QString();
+        QTest::newRow("started with the ignition off")
+            << QStringList{"ignition off", "board up"} << QStringLiteral("[Inspector] Scheduling System shutdown in : 60 sec(s)");
+        QTest::newRow("maintenance left with diagnostics open")
+            << QStringList{"login diagnostics", "logout"} << QString();
+        QTest::newRow("maintenance left with the scan pop-up open") << QStringList{"login scan", "logout"} << QString();
+        QTest::newRow("a tap at a working entry gate issues a card")
+            << QStringList{"tap", "wait 2500"} << QStringLiteral("[GUIManager] Card issued successfully : ");
+        QTest::newRow("no card while going down")
+            << QStringList{"reboot", "tap", "fault 0"} << QStringLiteral("WARN: Not serving passengers. Ignoring card request.");
+        QTest::newRow("repeated ignition events logged once")
+            << QStringList{"board up", "ignition on", "ignition on", "ignition on"} << QStringLiteral("Ignition on");
+    }
+
+    void cases()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, logged);
+        startTerminal();
+        for (const QString &step : qAsConst(steps)) {
+            run(step);
+            if (QTest::currentTestFailed())
+                return;
+            checkInvariants();
+            if (QTest::currentTestFailed())
+                return;
+        }
+        if (logged == QLatin1String("Ignition on")) {
+            int count = 0;
+            const auto events = context("eventLogManager")->property("data").value<QList<QObject *>>();
+            for (const QObject *event : events)
+                count += event->property("name").toString() == logged;
+            QCOMPARE(count, 1);
+        } else if (!logged.isEmpty()) {
+            QTRY_COMPARE_WITH_TIMEOUT(m_bed.log->matching(logged).size(), 1, Long);
+        }
+    }
+
+    // A seeded walk through what a terminal goes through; LTXG_WALK_SEED
+    // picks another seed, LTXG_WALK_STEPS another length.
+    void randomWalk()
+    {
+        const quint32 seed = qEnvironmentVariableIsSet("LTXG_WALK_SEED") ? qEnvironmentVariableIntValue("LTXG_WALK_SEED") : 1;
+        const int steps = qEnvironmentVariableIsSet("LTXG_WALK_STEPS") ? qEnvironmentVariableIntValue("LTXG_WALK_STEPS") : 120;
+        qInfo("random walk: seed %u, %d steps", seed, steps);
+        QRandomGenerator random(seed);
+        const QStringList faults = {"0", "0", "0", "2", "3", "4", "5", "6", "7", "init"};
+        startTerminal();
+        for (int i = 0; i < steps && !QTest::currentTestFailed(); ++i) {
+            const int pick = random.bounded(100);
+            QString step;
+            if (pick < 30)
+                step = "fault " + faults.at(random.bounded(faults.size()));
+            else if (pick < 40)
+                step = random.bounded(2) ? "ignition on" : "ignition off";
+            else if (pick < 45)
+                step = m_told.boardUp ? "board down" : "board up";
+            else if (pick < 52)
+                step = m_told.session ? "logout" : (QStringList{"login", "login diagnostics", "login scan"}.at(random.bounded(3)));
+            else if (pick < 68)
+                step = random.bounded(2) ? "ticket valid" : "ticket invalid";
+            else if (pick < 78)
+                step = "tap";
+            else if (pick < 84)
+                step = "pin";
+            else if (pick < 94)
+                step = "wait " + QString::number(500 + random.bounded(3500));
+            else if (pick < 97)
+                step = "status";
+            else
+                step = "restart";
+            run(step);
+            if (!QTest::currentTestFailed())
+                checkInvariants();
+        }
+        if (QTest::currentTestFailed())
+            fprintf(stderr, "random walk failed: seed %u; steps: %s\n", seed, qPrintable(m_done.join(QStringLiteral(", "))));
+    }
+};
+
+QTEST_MAIN(tst_Serving)
+#include "tst_serving.moc"
