@@ -77,8 +77,13 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         result.overrides.insert(QStringLiteral("mqtt/host"), parser.value(host));
     }
     if (parser.isSet(port)) {
-        // Text that is not a number gives port 0, which the log line shows.
-        const int value = parser.value(port).toInt();
+        // A port out of range would wrap to another one.
+        bool ok = false;
+        const int value = parser.value(port).toInt(&ok);
+        if (!ok || value < 1 || value > 65535) {
+            qCritical().noquote().nospace() << "ERROR: Invalid port : " << parser.value(port);
+            return CommandLine{ {}, 1 };
+        }
         qInfo().noquote().nospace() << "Setting MQTT Port : " << value;
         result.overrides.insert(QStringLiteral("mqtt/port"), value);
     }

@@ -8,9 +8,33 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 
+namespace {
+
+// Help and version need no display: a technician asks for them over SSH.
+bool asksForHelpOrVersion(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "-h" || argument == "--help" || argument == "-V" || argument == "--version")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     Resources::init();
+    QCoreApplication::setApplicationName(QStringLiteral("LTXGTerminalUI"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("050fccb"));
+
+    if (asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        const CommandLine commandLine = CommandLine::parse(QCoreApplication::arguments());
+        if (commandLine.shouldExit())
+            return commandLine.exitCode;
+    }
 
     // Selects the on-screen keyboard; must be set before the application exists.
     qputenv("QT_IM_MODULE", QByteArrayLiteral("freevirtualkeyboard"));
@@ -19,9 +43,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
 
     QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("LTXGTerminalUI"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("LTXGTerminal UI"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("050fccb"));
     QCoreApplication::setOrganizationName(QStringLiteral("kivo"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("kivo.gr"));
 

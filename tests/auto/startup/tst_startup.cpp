@@ -20,10 +20,17 @@ private:
         QString err;
     };
 
-    Run run(const QStringList &arguments)
+    // bare: no display at all, as over SSH.
+    Run run(const QStringList &arguments, bool bare = false)
     {
         QProcess process;
         process.setWorkingDirectory(m_dir.path());
+        if (bare) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (const char *name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
+                environment.remove(QLatin1String(name));
+            process.setProcessEnvironment(environment);
+        }
         process.start(QStringLiteral(LTXG_BINARY), arguments);
         // A good start runs the event loop until somebody stops the program.
         // The GUI manager applies the language last in its start-up; once
@@ -97,10 +104,10 @@ private slots:
         QTest::ignoreMessage(QtInfoMsg, "Log with color overridden from user to true");
         QTest::ignoreMessage(QtInfoMsg, "Using configuration file : /tmp/x.conf");
         QTest::ignoreMessage(QtInfoMsg, "Setting MQTT Host : broker.local");
-        QTest::ignoreMessage(QtInfoMsg, "Setting MQTT Port : 0");
+        QTest::ignoreMessage(QtInfoMsg, "Setting MQTT Port : 1884");
         QTest::ignoreMessage(QtInfoMsg, "Setting MQTT User : tech");
         CommandLine all = CommandLine::parse({ "prog", "-v", "3", "--stderr", "-c", "--config=/tmp/x.conf",
-                                               "-H", "broker.local", "--port", "abc", "-u", "tech",
+                                               "-H", "broker.local", "--port", "1884", "-u", "tech",
                                                "-p", "s3cret", "positional" });
         QVERIFY(!all.shouldExit());
         QCOMPARE(all.overrides.value("log/level"), QVariant(3));
@@ -108,7 +115,7 @@ private slots:
         QCOMPARE(all.overrides.value("log/color"), QVariant(true));
         QCOMPARE(all.overrides.value("config"), QVariant(QStringLiteral("/tmp/x.conf")));
         QCOMPARE(all.overrides.value("mqtt/host"), QVariant(QStringLiteral("broker.local")));
-        QCOMPARE(all.overrides.value("mqtt/port"), QVariant(0));
+        QCOMPARE(all.overrides.value("mqtt/port"), QVariant(1884));
         QCOMPARE(all.overrides.value("mqtt/username"), QVariant(QStringLiteral("tech")));
         QCOMPARE(all.overrides.value("mqtt/password"), QVariant(QStringLiteral("s3cret")));
         QCOMPARE(all.overrides.size(), 8);
@@ -119,14 +126,20 @@ private slots:
         QTest::ignoreMessage(QtInfoMsg, "Setting Log level : 4");
         QCOMPARE(CommandLine::parse({ "prog", "-v4" }).overrides.value("log/level"), QVariant(4));
 
-        // A missing value is a usage error.
+        // A missing value, or a port that is not one, is a usage error.
         QTest::ignoreMessage(QtCriticalMsg, "ERROR: Missing value after '--port'.");
         QCOMPARE(CommandLine::parse({ "prog", "--port" }).exitCode, 1);
+        for (const char *bad : { "abc", "0", "65536", "-1", "1883x" }) {
+            QTest::ignoreMessage(QtCriticalMsg, qPrintable(QStringLiteral("ERROR: Invalid port : ") + bad));
+            const CommandLine refused = CommandLine::parse({ "prog", "-P", bad });
+            QCOMPARE(refused.exitCode, 1);
+            QVERIFY(refused.overrides.isEmpty());
+        }
     }
 
     void helpAndVersion()
     {
-        Run help = run({ "--help" });
+        Run help = run({ "--help" }, true);
         QCOMPARE(help.exitCode, 0);
         for (const char *text : { "-h, --help", "Print help and exit", "-V, --version", "Print version and exit",
                                   "-v, --verbose <level>", "Set log level: 0=err, 1=warn, 2=info(dfl), 3=dbg",
@@ -138,7 +151,7 @@ private slots:
             QVERIFY2(help.out.contains(QLatin1String(text)), text);
         QVERIFY(filesInDir().isEmpty());
 
-        Run version = run({ "-V" });
+        Run version = run({ "-V" }, true);
         QCOMPARE(version.exitCode, 0);
         QCOMPARE(version.out, QStringLiteral("LTXGTerminalUI 050fccb\n"));
         QVERIFY(filesInDir().isEmpty());
@@ -162,11 +175,11 @@ private slots:
 
     void firstStartCreatesConfig()
     {
-        Run first = run({ "-v", "3", "-e", "-P", "abc", "-p", "hunter2" });
+        Run first = run({ "-v", "3", "-e", "-P", "1884", "-p", "hunter2" });
         QCOMPARE(first.exitCode, 0);
         QVERIFY(first.err.contains("Setting Log level : 3"));
         QVERIFY(first.err.contains("Log to stderr overridden from user to true"));
-        QVERIFY(first.err.contains("Setting MQTT Port : 0"));
+        QVERIFY(first.err.contains("Setting MQTT Port : 1884"));
         QVERIFY(!first.err.contains("hunter2"));
         QVERIFY(first.err.contains("[Config] Creating default config file :  gui.conf"));
 
