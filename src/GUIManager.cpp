@@ -263,7 +263,7 @@ void GUIManager::publishStatus()
 
 void GUIManager::publishConfig()
 {
-    publish(m_config.toJson(), QStringLiteral("/config"));
+    publish(manager::maskSecrets(m_config.toJson()), QStringLiteral("/config"));
 }
 
 void GUIManager::onMqttConnected()
@@ -324,7 +324,7 @@ void GUIManager::processMqttMessage(const QByteArray &data, const QString &topic
                                                                                             : QStringLiteral("not an object"));
             return;
         }
-        m_config.fromJson(document.object());
+        m_config.fromJson(manager::withoutMaskedSecrets(document.object()));
     }
 }
 

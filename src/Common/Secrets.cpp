@@ -60,4 +60,20 @@ QByteArray maskSecrets(const QByteArray &payload)
                             : QJsonDocument(result.toObject()).toJson(QJsonDocument::Compact);
 }
 
+QJsonObject maskSecrets(const QJsonObject &object)
+{
+    return masked(object).toObject();
+}
+
+QJsonObject withoutMaskedSecrets(const QJsonObject &object)
+{
+    QJsonObject result;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (isSecretKey(it.key()) && it.value() == QJsonValue(Mask))
+            continue;
+        result.insert(it.key(), it.value().isObject() ? withoutMaskedSecrets(it.value().toObject()) : it.value());
+    }
+    return result;
+}
+
 } // namespace manager

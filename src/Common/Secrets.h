@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 namespace manager {
@@ -16,5 +17,13 @@ bool isSecretKey(const QString &key);
 // The payload as a log line may show it: in JSON, the values of secret keys
 // and the passwords inside URLs are replaced. Anything else comes back as it is.
 QByteArray maskSecrets(const QByteArray &payload);
+
+// The same for settings that go out on the broker, where every client (and
+// whatever the broker is bridged to) reads them.
+QJsonObject maskSecrets(const QJsonObject &object);
+
+// Settings from a peer without the secrets it carries only as the mask: a
+// peer that read, edited and wrote back the settings changes no secret.
+QJsonObject withoutMaskedSecrets(const QJsonObject &object);
 
 } // namespace manager

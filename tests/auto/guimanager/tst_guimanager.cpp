@@ -196,6 +196,7 @@ private slots:
 
     void configurationOverMqtt()
     {
+        m_config->set("mqtt/password", "hunter2"); // the test broker takes anyone
         QVERIFY(startManager());
         QSignalSpy cursor(m_gui.get(), &GUIManager::showCursorChanged);
         QSignalSpy language(m_gui.get(), &GUIManager::languageChanged);
@@ -227,6 +228,20 @@ private slots:
         QVERIFY(QTest::qWaitFor([this] { return m_log->contains("Log configuration changed. Applying."); }, 10000));
         QVERIFY(!m_log->contains("MQTT configuration changed"));
         QCOMPARE(m_config->get("mqtt/port").toInt(), 1);
+
+        // Secrets go out masked; the mask written back changes none of them.
+        m_peer->clear();
+        QVERIFY(m_peer->publish("kivo/ui/config/get", "{}"));
+        QJsonObject config = json(m_peer->waitForMessage("kivo/ui/config"));
+        QCOMPARE(config.value("mqtt").toObject().value("password").toString(), QStringLiteral("********"));
+        QCOMPARE(config.value("gui").toObject().value("settingsPin").toString(), QStringLiteral("********"));
+        QJsonObject gui = config.value("gui").toObject();
+        gui.insert("displayOffMin", 7);
+        config.insert("gui", gui);
+        QVERIFY(m_peer->publish("kivo/ui/config/set", QJsonDocument(config).toJson()));
+        QTRY_COMPARE(m_config->get("gui/displayOffMin").toInt(), 7);
+        QCOMPARE(m_config->get("mqtt/password").toString(), QStringLiteral("hunter2"));
+        QCOMPARE(m_config->get("gui/settingsPin").toString(), QStringLiteral("3917"));
 
         // Bad input changes nothing and is said so.
         m_config->set("log/level", 2);

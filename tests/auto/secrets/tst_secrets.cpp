@@ -64,6 +64,7 @@ private slots:
         QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
         m_peer.setCredentials(MqttUser, MqttPassword);
         QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), "secrets-peer"));
+        QVERIFY(m_peer.subscribe("kivo/ui/config"));
         QVERIFY(ProgramProcess::writeFile(path("serialnumber"), "K00000042\n"));
         qputenv("LTXG_SYSLOG_FILE", path("syslog").toUtf8());
     }
@@ -114,6 +115,12 @@ private slots:
         QVERIFY2(syslog.contains("[debug] [MqttClient] Received on topic: kivo/blm/config"), syslog.right(2000));
         verifyNoSecret(stderrLog, "standard error");
         verifyNoSecret(syslog, "the system log");
+        // Nor does any client of the broker.
+        QByteArray published;
+        for (const MqttPeer::Message &message : m_peer.messages())
+            published += message.payload;
+        QVERIFY(published.contains("********"));
+        verifyNoSecret(published, "the published configuration");
     }
 
     void login()
