@@ -27,11 +27,16 @@ QString okOrError(bool ok)
 }
 
 // A file read whole and trimmed; empty when it cannot be opened.
-QString readTrimmed(const QString &path)
+// A file that cannot be read is logged the first time only: the checks run
+// every second.
+QString readTrimmed(const QString &path, QSet<QString> &reported)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qCritical().noquote().nospace() << Tag << "ERROR: Failed to open fle : " << path;
+        if (!reported.contains(path)) {
+            reported.insert(path);
+            qCritical().noquote().nospace() << Tag << "ERROR: Failed to open fle : " << path;
+        }
         return QString();
     }
     return QString::fromUtf8(file.readAll()).trimmed();
@@ -74,6 +79,7 @@ Diagnostics::Diagnostics(const QString &deviceId, manager::Board &board, manager
 
     connect(&m_board, &manager::Board::ignitionChanged, this, &Diagnostics::ignitionChanged);
     connect(&m_board, &manager::Board::temperatureChanged, this, &Diagnostics::temperatureChanged);
+    connect(&m_board, &manager::Board::rtcFailedChanged, this, &Diagnostics::rtcChanged);
     connect(&m_board, &manager::Board::voltageChanged, this, &Diagnostics::voltageChanged);
     connect(&m_board, &manager::Board::statusChanged, this, &Diagnostics::boardServiceChanged);
 
@@ -235,9 +241,9 @@ QString Diagnostics::testUsb(const UsbDevice &device) const
     if (!QDir(directory).exists())
         return Missing;
 
-    const QString vendor = readTrimmed(directory + QStringLiteral("/idVendor"));
-    const QString productId = readTrimmed(directory + QStringLiteral("/idProduct"));
-    const QString product = readTrimmed(directory + QStringLiteral("/product"));
+    const QString vendor = readTrimmed(directory + QStringLiteral("/idVendor"), m_unreadable);
+    const QString productId = readTrimmed(directory + QStringLiteral("/idProduct"), m_unreadable);
+    const QString product = readTrimmed(directory + QStringLiteral("/product"), m_unreadable);
     const QString found = vendor + QLatin1Char(':') + productId;
     qDebug().noquote().nospace() << Tag << "name=" << device.name << " deviceId=" << found
                                  << " expected=" << device.id << " product=" << product;

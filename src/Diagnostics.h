@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QSet>
 #include <QTimer>
 
 namespace manager {
@@ -164,6 +165,8 @@ private:
     QString m_lightSensor;
     QString m_rgbTest;
     QTimer m_timer;
+    // Files already reported as unreadable.
+    mutable QSet<QString> m_unreadable;
     const QString &m_deviceId;
     manager::Board &m_board;
     manager::Network &m_network;

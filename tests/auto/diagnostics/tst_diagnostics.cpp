@@ -210,6 +210,8 @@ private slots:
         QCOMPARE(changed, (QStringList{"usbHub", "sdCard"}));
         QCOMPARE(m_diag->usbHub(), QString("MISSING"));
         QCOMPARE(m_diag->sdCard(), QString("OK"));
+        // Checked every second, an unreadable file is reported once.
+        QCOMPARE(log.matching("Failed to open fle : " + usb + "/1-1.2/idVendor").size(), 1);
 
         m_diag->stop();
         QVERIFY(log.contains("[Diagnostics] Stopping Diagnostic check"));
@@ -246,6 +248,7 @@ private slots:
         QSignalSpy voltage(m_diag.get(), &Diagnostics::voltageChanged);
         QSignalSpy ignition(m_diag.get(), &Diagnostics::ignitionChanged);
         QSignalSpy boardService(m_diag.get(), &Diagnostics::boardServiceChanged);
+        QSignalSpy rtc(m_diag.get(), &Diagnostics::rtcChanged);
         QVERIFY(serveBoard(15.0, 9.0));
         QCOMPARE(m_diag->temperature(), QString("ERROR"));
         QCOMPARE(m_diag->voltage(), QString("ERROR"));
@@ -267,6 +270,7 @@ private slots:
         QCOMPARE(m_diag->voltage(), QString("ERROR"));
         QCOMPARE(m_diag->ignition(), QString("ERROR"));
         QCOMPARE(m_diag->rtc(), QString("ERROR"));
+        QCOMPARE(rtc.count(), 1);
         QCOMPARE(temperature.count(), 4);
 
         QSignalSpy ethernet(m_diag.get(), &Diagnostics::ethernetChanged);
