@@ -22,6 +22,9 @@ add_custom_target(ltxg_default_config ALL DEPENDS ${LTXG_PACKAGING_BINARY_DIR}/g
 install(TARGETS LTXGTerminalUI RUNTIME DESTINATION ${LTXG_INSTALL_DIR})
 install(FILES ${LTXG_PACKAGING_BINARY_DIR}/gui.conf DESTINATION ${LTXG_INSTALL_DIR})
 install(FILES ${LTXG_PACKAGING_DIR}/ltxgterminalui.service DESTINATION /lib/systemd/system)
+# Lets the unprivileged service user set the time zone and NTP.
+install(FILES ${LTXG_PACKAGING_DIR}/ltxgterminalui.rules DESTINATION /usr/share/polkit-1/rules.d
+        RENAME 60-ltxgterminalui.rules)
 
 file(WRITE ${LTXG_PACKAGING_BINARY_DIR}/conffiles "${LTXG_INSTALL_DIR}/gui.conf\n")
 
@@ -40,7 +43,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS mosquitto)
+# polkitd reads the rule that lets the service set the time zone.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mosquitto, polkitd")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${LTXG_PACKAGING_BINARY_DIR}/conffiles
     ${LTXG_PACKAGING_DIR}/postinst

@@ -897,6 +897,10 @@
         <source>SYNC NOW</source>
         <translation>ΣΥΓΧΡΟΝΙΣΜΟΣ</translation>
     </message>
+    <message>
+        <source>The time zone was not changed: %1</source>
+        <translation>Η ζώνη ώρας δεν άλλαξε: %1</translation>
+    </message>
 </context>
 <context>
     <name>SettingsPopUp</name>

@@ -9,6 +9,9 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <memory>
+#include <utility>
+
 namespace manager {
 
 namespace {
@@ -39,25 +42,19 @@ Clock::Clock(MqttClient &mqtt, const QString &base, QObject *parent)
     m_mqtt.subscribe(m_base + QStringLiteral("/status"), 0);
     m_mqtt.subscribe(m_base + QStringLiteral("/config"), 0);
     startTimezoneList();
+    queryTimezone();
 }
 
 Clock::~Clock()
 {
-    // A list command still running is stopped; nobody needs its list now.
-    if (m_timezoneRun) {
-        m_timezoneRun->disconnect();
-        m_timezoneRun->kill();
-        m_timezoneRun->waitForFinished(kCommandLimitMsec);
+    // Commands still running are stopped: nobody needs their answers now, and
+    // none may report to an object being taken down.
+    const QList<QProcess *> runs = findChildren<QProcess *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QProcess *run : runs) {
+        run->disconnect();
+        run->kill();
+        run->waitForFinished(kCommandLimitMsec);
     }
-}
-
-QByteArray Clock::timedatectl(const QStringList &arguments)
-{
-    QElapsedTimer started;
-    started.start();
-    QProcess process;
-    startRun(process, arguments);
-    return finishRun(process, started);
 }
 
 void Clock::startRun(QProcess &process, const QStringList &arguments)
@@ -125,22 +122,89 @@ QStringList Clock::timezones() const
     return m_timezones;
 }
 
+QProcess *Clock::runInBackground(const QStringList &arguments, const Finished &done)
+{
+    auto *process = new QProcess(this);
+    auto settled = std::make_shared<bool>(false);
+    const auto settle = [process, done, settled](const QString &failure) {
+        if (std::exchange(*settled, true))
+            return;
+        QString reason = failure;
+        if (reason.isEmpty() && (process->exitStatus() != QProcess::NormalExit || process->exitCode() != 0)) {
+            reason = QString::fromUtf8(process->readAllStandardError()).trimmed();
+            if (reason.isEmpty())
+                reason = QStringLiteral("exit status %1").arg(process->exitCode());
+        }
+        const QByteArray output = process->readAllStandardOutput();
+        process->disconnect();
+        // An abandoned run is ended; its output so far is still used.
+        process->kill();
+        process->deleteLater();
+        done(output, reason);
+    };
+    connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, [settle] { settle({}); });
+    connect(process, &QProcess::errorOccurred, this, [process, settle](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            settle(QStringLiteral("did not start : ") + process->errorString());
+    });
+    QTimer::singleShot(kCommandLimitMsec, process, [settle] {
+        settle(QStringLiteral("did not finish within %1 msec(s)").arg(kCommandLimitMsec));
+    });
+    startRun(*process, arguments);
+    return process;
+}
+
+void Clock::queryTimezone()
+{
+    // One query at a time; one asked for meanwhile runs after it, since the
+    // zone may have changed since it started.
+    if (m_statusRun) {
+        m_queryAgain = true;
+        return;
+    }
+    static const QRegularExpression pattern(QStringLiteral("Time zone:\\s(.+)\\s\\("));
+    m_statusRun = runInBackground({ QStringLiteral("status") }, [this](const QByteArray &output, const QString &failure) {
+        m_statusRun = nullptr;
+        if (!failure.isEmpty())
+            qWarning().noquote().nospace() << "WARN: timedatectl " << failure;
+        const QRegularExpressionMatch match = pattern.match(QString::fromUtf8(output));
+        setKnownTimezone(match.hasMatch() ? match.captured(1) : QString());
+        if (std::exchange(m_queryAgain, false))
+            queryTimezone();
+    });
+}
+
+void Clock::setKnownTimezone(const QString &timezone)
+{
+    if (assignIfChanged(m_timezone, timezone))
+        emit timezoneChanged();
+}
+
 QString Clock::timezone() const
 {
-    static const QRegularExpression pattern(QStringLiteral("Time zone:\\s(.+)\\s\\("));
-    const QString output = QString::fromUtf8(timedatectl({ QStringLiteral("status") }));
-    const QRegularExpressionMatch match = pattern.match(output);
-    return match.hasMatch() ? match.captured(1) : QString();
+    // A read never waits for the system: the answer comes by timezoneChanged.
+    // Reading while a query runs asks for nothing more.
+    if (!m_statusRun)
+        const_cast<Clock *>(this)->queryTimezone();
+    return m_timezone;
 }
 
 void Clock::setTimezone(const QString &timezone)
 {
-    if (this->timezone() == timezone)
+    if (m_timezone == timezone)
         return;
     // "--" ends the options: a zone name beginning with a dash stays a zone
     // name and cannot pass as an option (such as another host to act on).
-    timedatectl({ QStringLiteral("set-timezone"), QStringLiteral("--"), timezone });
-    emit timezoneChanged();
+    runInBackground({ QStringLiteral("set-timezone"), QStringLiteral("--"), timezone },
+                    [this, timezone](const QByteArray &, const QString &failure) {
+                        if (!failure.isEmpty()) {
+                            qCritical().noquote().nospace()
+                                << "ERROR: Cannot set the time zone to " << timezone << " : " << failure;
+                            emit timezoneError(failure);
+                        }
+                        // What the system says now, refused or not.
+                        queryTimezone();
+                    });
 }
 
 QString Clock::ntpServer() const

@@ -5,8 +5,11 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class QProcess;
 
@@ -33,7 +36,8 @@ public:
     ~Clock() override;
 
     QStringList timezones() const;
-    // Asks the system on every read.
+    // The zone as the system last told it; every read asks the system again
+    // in the background, and timezoneChanged tells when the answer differs.
     QString timezone() const;
     QString ntpServer() const;
     bool ntpEnabled() const;
@@ -49,6 +53,8 @@ signals:
     void ntpServerChanged();
     void ntpEnabledChanged();
     void ntpSyncedChanged();
+    // The system refused or failed to set the zone; reason is its own words.
+    void timezoneError(const QString &reason);
 
 public slots:
     void ntpSync();
@@ -58,13 +64,18 @@ private slots:
     void onMqttReceived(const QByteArray &payload, const QString &topic);
 
 private:
-    // Runs timedatectl with arguments (no shell involved) and returns what it
-    // wrote to standard output within the time limit.
-    static QByteArray timedatectl(const QStringList &arguments);
-    // Starts timedatectl with arguments; finishRun() waits for it.
+    // Starts timedatectl with arguments (no shell involved); finishRun()
+    // waits for it.
     static void startRun(QProcess &process, const QStringList &arguments);
     // What a started run wrote within the time limit counted from started.
     static QByteArray finishRun(QProcess &process, const QElapsedTimer &started);
+
+    // Runs timedatectl with arguments without waiting for it; done gets what
+    // it wrote and, if it failed or ran out of time, the reason.
+    using Finished = std::function<void(const QByteArray &output, const QString &failure)>;
+    QProcess *runInBackground(const QStringList &arguments, const Finished &done);
+    void queryTimezone();
+    void setKnownTimezone(const QString &timezone);
 
     // The time-zone list is asked for at construction and taken when the
     // command ends, or when the list is read before that.
@@ -80,6 +91,9 @@ private:
     mutable QStringList m_timezones;
     mutable QProcess *m_timezoneRun = nullptr;
     QElapsedTimer m_timezoneRunStarted;
+    QString m_timezone;
+    QPointer<QProcess> m_statusRun;
+    bool m_queryAgain = false;
     QString m_ntpServer;
     bool m_ntpEnabled = false;
     bool m_ntpSynced = false;

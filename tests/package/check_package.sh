@@ -7,6 +7,7 @@ build=$1
 out=$2
 dir=opt/kivo/ltxgterminalui
 unit=lib/systemd/system/ltxgterminalui.service
+rules=usr/share/polkit-1/rules.d/60-ltxgterminalui.rules
 
 failures=0
 fail() {
@@ -51,13 +52,14 @@ for package in libqt5core5a libqt5gui5 libqt5qml5 libqt5quick5 libqt5quickcontro
     expect_field Depends "$package"
 done
 expect_field Recommends mosquitto
+expect_field Recommends polkitd
 echo "Depends: $(dpkg-deb -f "$deb" Depends)"
 
 # Contents: exactly the program, its settings file and the unit, nothing
 # from the tests, benchmarks or tools.
 dpkg-deb -c "$deb" >"$out/contents.txt" || fail "dpkg-deb -c failed"
 grep -v '^d' "$out/contents.txt" | awk '{ print $NF }' | sed 's|^\./||' | sort >"$out/files.txt"
-printf '%s\n' "$dir/LTXGTerminalUI" "$dir/gui.conf" "$unit" | sort >"$out/expected.txt"
+printf '%s\n' "$dir/LTXGTerminalUI" "$dir/gui.conf" "$unit" "$rules" | sort >"$out/expected.txt"
 if ! diff -u "$out/expected.txt" "$out/files.txt"; then
     fail "the package holds other files than expected"
 fi
@@ -97,6 +99,20 @@ expect_line "$conf" "dispenser=kivo/dispenser"
 
 version=$(QT_QPA_PLATFORM=offscreen "$root/$dir/LTXGTerminalUI" --version 2>&1) || fail "the packaged program fails to run: $version"
 grep -q '^LTXGTerminalUI ' <<<"$version" || fail "the packaged program printed '$version' for --version"
+
+# The polkit rule: JavaScript that parses, for the service user only, and
+# for the time zone and NTP only.
+polkit=$root/$rules
+grep -Fq 'subject.user === "ltxgui"' "$polkit" || fail "the polkit rule is not for ltxgui alone"
+[ "$(grep -o 'org\.freedesktop\.[a-z0-9.-]*' "$polkit" | sort -u | tr '\n' ' ')" = \
+    "org.freedesktop.timedate1.set-ntp org.freedesktop.timedate1.set-timezone " ] \
+    || fail "the polkit rule grants other actions: $(grep -o 'org\.freedesktop\.[a-z0-9.-]*' "$polkit" | tr '\n' ' ')"
+if command -v node >/dev/null; then
+    cp "$polkit" "$out/rule.js"
+    node --check "$out/rule.js" || fail "the polkit rule is not valid JavaScript"
+else
+    echo "note: no node here; the polkit rule's syntax is not checked"
+fi
 
 service=$root/$unit
 expect_line "$service" "After=mosquitto.service"

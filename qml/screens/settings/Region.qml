@@ -22,6 +22,16 @@ SettingsPage {
         return result
     }
 
+    // What the system said when it refused the last zone chosen here.
+    property string zoneError: ""
+
+    Connections {
+        target: page.clock
+        function onTimezoneError(reason) {
+            page.zoneError = reason
+        }
+    }
+
     function zoneIndex() {
         return page.zones.indexOf(page.clock ? page.clock.timezone : "")
     }
@@ -121,7 +131,9 @@ SettingsPage {
 
     SettingsRow {
         title: qsTr("Time zone") + manager.dynTr
-        description: page.zones.length === 0 ? qsTr("The system did not report any time zone") + manager.dynTr : ""
+        description: page.zones.length === 0 ? qsTr("The system did not report any time zone") + manager.dynTr
+                     : page.zoneError !== "" ? qsTr("The time zone was not changed: %1").arg(page.zoneError) + manager.dynTr
+                     : ""
 
         ComboBox {
             id: zoneBox
@@ -134,6 +146,7 @@ SettingsPage {
             currentIndex: page.zoneIndex()
             displayText: currentIndex >= 0 ? currentText : qsTr("Unknown") + manager.dynTr
             onActivated: {
+                page.zoneError = ""
                 page.clock.timezone = page.zones[currentIndex]
                 // Show what the system now reports, not the selection.
                 currentIndex = Qt.binding(page.zoneIndex)
