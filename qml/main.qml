@@ -101,7 +101,9 @@ ApplicationWindow {
                 title: Qt.binding(function() { return qsTr("Error") + manager.dynTr })
             })
         }
-        errorPopup.text = error
+        // Texts the manager raises are its English sources: shown translated,
+        // and again in another language when it changes.
+        errorPopup.text = Qt.binding(function() { return qsTranslate("GUIManager", error) + manager.dynTr })
         errorPopup.open()
     }
 

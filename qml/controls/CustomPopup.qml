@@ -14,6 +14,19 @@ Dialog {
     width: 640
     closePolicy: Popup.CloseOnEscape
 
+    // The title as large as the rest of the screens' headings.
+    header: Label {
+        objectName: popup.objectName + "Title"
+        visible: popup.title !== ""
+        text: popup.title
+        wrapMode: Text.Wrap
+        padding: 24
+        bottomPadding: 0
+        font.pixelSize: 28
+        font.bold: true
+        color: "#263238"
+    }
+
     contentItem: Label {
         objectName: popup.objectName + "Text"
         text: popup.text

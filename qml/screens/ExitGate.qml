@@ -40,15 +40,15 @@ Item {
 
             Repeater {
                 model: [
-                    { name: "exitFrontPlate", title: qsTr("Front plate"), plate: page.frontPlate },
-                    { name: "exitRearPlate", title: qsTr("Rear plate"), plate: page.rearPlate }
+                    { name: "exitFrontPlate", title: QT_TR_NOOP("Front plate"), plate: page.frontPlate },
+                    { name: "exitRearPlate", title: QT_TR_NOOP("Rear plate"), plate: page.rearPlate }
                 ]
 
                 Column {
                     spacing: 8
 
                     Label {
-                        text: modelData.title + manager.dynTr
+                        text: qsTr(modelData.title) + manager.dynTr
                         font.pixelSize: 20
                         color: "#546e7a"
                     }

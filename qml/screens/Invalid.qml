@@ -59,7 +59,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             visible: text !== ""
-            text: (transaction && transaction.denyReason) ? transaction.denyReason : ""
+            text: (transaction && transaction.denyReason) ? qsTranslate("Transaction", transaction.denyReason) + manager.dynTr : ""
             font.pixelSize: 28
             color: "#263238"
         }

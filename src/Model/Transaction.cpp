@@ -41,42 +41,48 @@ int Transaction::denyReasonId() const
     return m_data.value(QStringLiteral("denyReason")).toObject().value(QStringLiteral("id")).toInt();
 }
 
+// The refusal in English, as logs and peers see it; the screens translate
+// it (context "Transaction") where they show it, so it follows the language.
+const char *Transaction::denyReasonText(int id)
+{
+    static const QHash<int, const char *> texts = {
+        {100, QT_TR_NOOP("The ticket is invalid")},
+        {101, QT_TR_NOOP("The ticket has expired")},
+        {102, QT_TR_NOOP("The ticket is not allowed in this route")},
+        {103, QT_TR_NOOP("The ticket has already been validated")},
+        {104, QT_TR_NOOP("The ticket is not yet active")},
+        {105, QT_TR_NOOP("Please try again")},
+        {106, QT_TR_NOOP("The ticket does not belong to this operator")},
+        {107, QT_TR_NOOP("The ticket has an invalid passenger profile")},
+        {108, QT_TR_NOOP("The ticket is not allowed in this axis")},
+        {109, QT_TR_NOOP("The ticket is not allowed in this zone")},
+        {110, QT_TR_NOOP("The ticket has invalid timestamp")},
+        {200, QT_TR_NOOP("The card is invalid")},
+        {201, QT_TR_NOOP("The card has expired")},
+        {202, QT_TR_NOOP("The card is not allowed in this route")},
+        {203, QT_TR_NOOP("The card has already been validated")},
+        {204, QT_TR_NOOP("The card does not have enough trips")},
+        {205, QT_TR_NOOP("The card does not have sufficient balance")},
+        {206, QT_TR_NOOP("This card can no longer be used")},
+        {207, QT_TR_NOOP("The card has already been validated")},
+        {208, QT_TR_NOOP("The card is not active")},
+        {209, QT_TR_NOOP("The card does not belong to this operator")},
+        {250, QT_TR_NOOP("The card is blocked")},
+        {251, QT_TR_NOOP("The card is blocked")},
+        {252, QT_TR_NOOP("The card is blocked")},
+        {253, QT_TR_NOOP("The card is blocked")},
+        {254, QT_TR_NOOP("The card is blocked")},
+        {255, QT_TR_NOOP("The card is blocked")},
+        {300, QT_TR_NOOP("The product is blocked")},
+        {301, QT_TR_NOOP("The product is not yet active")},
+        {500, QT_TR_NOOP("Internal Error")},
+    };
+    return texts.value(id, QT_TR_NOOP("Unknown Error"));
+}
+
 QString Transaction::denyReason() const
 {
-    const QHash<int, QString> texts = {
-        {100, tr("The ticket is invalid")},
-        {101, tr("The ticket has expired")},
-        {102, tr("The ticket is not allowed in this route")},
-        {103, tr("The ticket has already been validated")},
-        {104, tr("The ticket is not yet active")},
-        {105, tr("Please try again")},
-        {106, tr("The ticket does not belong to this operator")},
-        {107, tr("The ticket has an invalid passenger profile")},
-        {108, tr("The ticket is not allowed in this axis")},
-        {109, tr("The ticket is not allowed in this zone")},
-        {110, tr("The ticket has invalid timestamp")},
-        {200, tr("The card is invalid")},
-        {201, tr("The card has expired")},
-        {202, tr("The card is not allowed in this route")},
-        {203, tr("The card has already been validated")},
-        {204, tr("The card does not have enough trips")},
-        {205, tr("The card does not have sufficient balance")},
-        {206, tr("This card can no longer be used")},
-        {207, tr("The card has already been validated")},
-        {208, tr("The card is not active")},
-        {209, tr("The card does not belong to this operator")},
-        {250, tr("The card is blocked")},
-        {251, tr("The card is blocked")},
-        {252, tr("The card is blocked")},
-        {253, tr("The card is blocked")},
-        {254, tr("The card is blocked")},
-        {255, tr("The card is blocked")},
-        {300, tr("The product is blocked")},
-        {301, tr("The product is not yet active")},
-        {500, tr("Internal Error")},
-    };
-    const auto it = texts.constFind(denyReasonId());
-    return it != texts.constEnd() ? it.value() : tr("Unknown Error");
+    return tr(denyReasonText(denyReasonId()));
 }
 
 QString Transaction::ticketId() const
@@ -182,7 +188,7 @@ QVariantMap Transaction::toMap() const
     return {
         {QStringLiteral("valid"), valid()},
         {QStringLiteral("type"), int(type())},
-        {QStringLiteral("denyReason"), denyReason()},
+        {QStringLiteral("denyReason"), QString::fromLatin1(denyReasonText(denyReasonId()))},
         {QStringLiteral("denyReasonId"), denyReasonId()},
         {QStringLiteral("fareProduct"), fareProduct()},
         // The key is spelt this way in the screens that read it.

@@ -47,6 +47,7 @@ public:
     Type type() const;
     int denyReasonId() const;
     QString denyReason() const;
+    static const char *denyReasonText(int id);
     QString ticketId() const;
     QString fareProduct() const;
     QString passengerType() const;
