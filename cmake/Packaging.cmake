@@ -54,12 +54,14 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # What no scan of the program's libraries finds: the QML modules and the SVG
 # image plugin are loaded at run time, Qt Quick comes in through Qt Quick
-# Controls (the link drops it as not needed directly), and the postinst
-# needs adduser.
+# Controls (the link drops it as not needed directly), the on-screen keyboard
+# is a plug-in with QML of its own (which needs the folder list model), and
+# the postinst needs adduser.
 set(LTXG_RUNTIME_DEPENDS
     adduser libqt5quick5 libqt5svg5
     qml-module-qtquick-controls2 qml-module-qtquick-layouts
-    qml-module-qtquick-window2 qml-module-qtquick2)
+    qml-module-qtquick-window2 qml-module-qtquick2
+    qtvirtualkeyboard-plugin qml-module-qtquick-virtualkeyboard qml-module-qt-labs-folderlistmodel)
 find_program(DPKG_SHLIBDEPS_EXECUTABLE dpkg-shlibdeps)
 if(DPKG_SHLIBDEPS_EXECUTABLE)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

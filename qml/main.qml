@@ -60,21 +60,59 @@ ApplicationWindow {
         }
     }
 
+    // How far the pages move up so that the field being edited stays above
+    // the on-screen keyboard; nothing once it closes.
+    property real keyboardShift: 0
+
+    function fitKeyboard() {
+        const panel = keyboardLoader.item
+        const field = window.activeFocusItem
+        if (!panel || !panel.active || !field) {
+            keyboardShift = 0
+            return
+        }
+        const bottom = field.mapToItem(null, 0, field.height).y + keyboardShift
+        keyboardShift = Math.max(0, bottom + 16 - (window.height - panel.panelHeight))
+    }
+    onActiveFocusItemChanged: fitKeyboard()
+
+    // Qt's virtual keyboard, where it is the input method; over everything,
+    // pop-ups included.
+    Loader {
+        id: keyboardLoader
+        objectName: "keyboardLoader"
+        parent: Overlay.overlay
+        anchors.fill: parent
+        z: 10000
+        active: typeof qtVirtualKeyboard !== "undefined" && qtVirtualKeyboard
+        source: "qrc:/qml/controls/Keyboard.qml"
+    }
+    Connections {
+        target: keyboardLoader.item
+        function onActiveChanged() { window.fitKeyboard() }
+    }
+
     // Each page is created the first time it is shown and then kept;
     // switching only changes which one is visible. Start-up builds one page.
-    Repeater {
-        model: window.pages
+    Item {
+        objectName: "pageArea"
+        anchors.fill: parent
+        transform: Translate { y: -window.keyboardShift }
 
-        Loader {
-            readonly property bool current: modelData.name === window.currentScreen
+        Repeater {
+            model: window.pages
 
-            objectName: "page" + modelData.name
-            anchors.fill: parent
-            source: modelData.source
-            active: false
-            visible: current
-            onCurrentChanged: if (current) active = true
-            Component.onCompleted: active = current
+            Loader {
+                readonly property bool current: modelData.name === window.currentScreen
+
+                objectName: "page" + modelData.name
+                anchors.fill: parent
+                source: modelData.source
+                active: false
+                visible: current
+                onCurrentChanged: if (current) active = true
+                Component.onCompleted: active = current
+            }
         }
     }
 

@@ -147,6 +147,10 @@ void GUIManager::initQml()
     m_qmlContext->setContextProperty(QStringLiteral("eventLogManager"), &m_eventLog);
     m_qmlContext->setContextProperty(QStringLiteral("network"), &m_network);
     m_qmlContext->setContextProperty(QStringLiteral("validatorManager"), &m_ltxgTerminal);
+    // Qt's virtual keyboard needs its panel in the window; another input
+    // method brings its own.
+    m_qmlContext->setContextProperty(QStringLiteral("qtVirtualKeyboard"),
+                                     qgetenv("QT_IM_MODULE") == QByteArrayLiteral("qtvirtualkeyboard"));
 
     connect(&m_screenTimer, &QTimer::timeout, this, &GUIManager::onScreenTimeout);
 

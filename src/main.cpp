@@ -4,6 +4,7 @@
 #include "GUIManager.h"
 #include "Resources.h"
 
+#include <QDir>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -19,6 +20,20 @@ bool asksForHelpOrVersion(int argc, char *argv[])
             return true;
     }
     return false;
+}
+
+// The terminal's own keyboard where its plug-in is installed; else Qt's
+// virtual keyboard, which Debian packages.
+QByteArray onScreenKeyboard()
+{
+    const QStringList paths = QCoreApplication::libraryPaths();
+    for (const QString &path : paths) {
+        if (!QDir(path + QStringLiteral("/platforminputcontexts"))
+                 .entryList({ QStringLiteral("*freevirtualkeyboard*") }, QDir::Files)
+                 .isEmpty())
+            return QByteArrayLiteral("freevirtualkeyboard");
+    }
+    return QByteArrayLiteral("qtvirtualkeyboard");
 }
 
 } // namespace
@@ -37,7 +52,8 @@ int main(int argc, char *argv[])
     }
 
     // Selects the on-screen keyboard; must be set before the application exists.
-    qputenv("QT_IM_MODULE", QByteArrayLiteral("freevirtualkeyboard"));
+    const QByteArray inputMethod = onScreenKeyboard();
+    qputenv("QT_IM_MODULE", inputMethod);
     // Qt only honours this attribute when it is set before the application
     // object is created.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -60,6 +76,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 
     GUIManager manager(config);
+    qInfo().noquote().nospace() << "On-screen keyboard : " << inputMethod;
     manager.load();
     FirstFrameMarker::install();
 

@@ -48,7 +48,8 @@ echo "package: $(basename "$deb")"
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"
 for package in libqt5core5a libqt5gui5 libqt5qml5 libqt5quick5 libqt5quickcontrols2-5 libqt5svg5 \
     libmosquitto1 libqrcodegencpp1 qml-module-qtquick-controls2 qml-module-qtquick-layouts \
-    qml-module-qtquick-window2 qml-module-qtquick2 adduser; do
+    qml-module-qtquick-window2 qml-module-qtquick2 qtvirtualkeyboard-plugin qml-module-qtquick-virtualkeyboard \
+    qml-module-qt-labs-folderlistmodel adduser; do
     expect_field Depends "$package"
 done
 expect_field Recommends mosquitto

@@ -219,6 +219,38 @@ public:
         return true;
     }
 
+    // The on-screen keyboard open on a field: the field stays in sight above
+    // it, and the page is back where it was once the keyboard closes.
+    void typeInto(const QString &fieldName, const QString &shot)
+    {
+        auto *field = qobject_cast<QQuickItem *>(find(fieldName));
+        QObject *keyboard = find(QStringLiteral("keyboard"));
+        if (!field || !keyboard) {
+            fail(QStringLiteral("no field %1 or no keyboard for %2").arg(fieldName, shot));
+            return;
+        }
+        // A terminal's only window has the focus; here it is asked for.
+        m_window.requestActivate();
+        waitFor([&] { return m_window.isActive(); }, 2000);
+        field->forceActiveFocus();
+        QGuiApplication::inputMethod()->show();
+        if (!waitFor([&] { return keyboard->property("active").toBool(); }, 5000)) {
+            fail(QStringLiteral("the keyboard did not open for %1").arg(fieldName));
+            return;
+        }
+        wait(1500); // the keyboard's own animation, and its layout for the field
+        const qreal keyboardTop = m_window.height() - keyboard->property("height").toReal();
+        const qreal fieldBottom = field->mapToScene(QPointF(0, field->height())).y();
+        if (fieldBottom > keyboardTop)
+            fail(QStringLiteral("%1: the keyboard covers %2").arg(shot, fieldName));
+        shoot(shot);
+        QGuiApplication::inputMethod()->hide();
+        field->setFocus(false);
+        if (!waitFor([&] { return !keyboard->property("active").toBool(); }, 5000)
+            || !waitFor([&] { return m_window.property("keyboardShift").toReal() == 0; }, 5000))
+            fail(QStringLiteral("%1: the page did not come back when the keyboard closed").arg(shot));
+    }
+
     // A page that no screen name shows, put over the window for its picture.
     void overlay(const QString &name, const QString &url)
     {
@@ -299,16 +331,17 @@ void shootLanguage(Shooter &s, GUIManager &gui, const QString &pin)
     struct Section {
         const char *title;
         QStringList subPages; // buttons that open a page further in
+        QStringList typing; // buttons to press, then the field to type into
     };
     const QList<Section> sections = {
-        {"Validator", {"validatorConfigButton"}},
-        {"Diagnostics", {}},
-        {"Region", {}},
-        {"Audio", {}},
-        {"Display", {}},
-        {"Network", {"ethernetButton", "ethernetConfigButton"}},
-        {"Update", {}},
-        {"Event Log", {}},
+        {"Validator", {"validatorConfigButton"}, {}},
+        {"Diagnostics", {}, {}},
+        {"Region", {}, {"ntpServerField"}},
+        {"Audio", {}, {}},
+        {"Display", {}, {}},
+        {"Network", {"ethernetButton", "ethernetConfigButton"}, {"methodManual", "dns1Field"}},
+        {"Update", {}, {}},
+        {"Event Log", {}, {}},
     };
     for (const Section &section : sections) {
         const QString title = QString::fromLatin1(section.title);
@@ -318,6 +351,11 @@ void shootLanguage(Shooter &s, GUIManager &gui, const QString &pin)
         for (const QString &button : section.subPages) {
             if (s.press(button))
                 s.shoot(QStringLiteral("Settings-%1-%2").arg(name, QString(button).remove(QLatin1String("Button"))));
+        }
+        if (!section.typing.isEmpty()) {
+            for (const QString &button : section.typing.mid(0, section.typing.size() - 1))
+                s.press(button);
+            s.typeInto(section.typing.last(), QStringLiteral("Settings-%1-keyboard").arg(name));
         }
         QMetaObject::invokeMethod(settings, "reset");
     }
@@ -347,6 +385,8 @@ int main(int argc, char *argv[])
     // and the offscreen platform's screen is too small: real X, real OpenGL.
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
     qunsetenv("QT_QUICK_BACKEND");
+    // The keyboard a terminal installed from the package uses.
+    qputenv("QT_IM_MODULE", QByteArrayLiteral("qtvirtualkeyboard"));
     Resources::init();
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("LTXGTerminalUI"));

@@ -7,7 +7,7 @@ TextField {
     height: 56
     font.pixelSize: 18
     maximumLength: 15
-    inputMethodHints: Qt.ImhPreferNumbers | Qt.ImhNoPredictiveText
+    inputMethodHints: Qt.ImhFormattedNumbersOnly | Qt.ImhNoPredictiveText
     validator: RegularExpressionValidator {
         regularExpression: /[0-9.]*/
     }
