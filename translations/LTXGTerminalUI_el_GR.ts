@@ -169,6 +169,10 @@
         <source>Test report</source>
         <translation>Αναφορά ελέγχου</translation>
     </message>
+    <message>
+        <source>MISSING</source>
+        <translation>ΛΕΙΠΕΙ</translation>
+    </message>
 </context>
 <context>
     <name>Display</name>

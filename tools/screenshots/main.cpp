@@ -18,6 +18,8 @@
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QSet>
+#include <QXmlStreamReader>
 #include <QProcess>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -102,10 +104,42 @@ QObject *findNamed(QObject *root, const QString &name)
     return nullptr;
 }
 
-// What a picture may not show: text cut off or running out of its box, and
-// controls too small for a finger.
+// What a picture may not show: text cut off or running out of its box,
+// controls too small for a finger, and in Greek an English text that has a
+// Greek translation.
 int textsChecked = 0;
 int controlsChecked = 0;
+QSet<QString> translatedSources; // English texts whose Greek differs
+bool inGreek = false;
+
+// The sources of the translation file that have a Greek text of their own;
+// an unfinished entry is reported.
+QSet<QString> readTranslations(const QString &path, QStringList &unfinished)
+{
+    QSet<QString> sources;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        unfinished << QStringLiteral("cannot read %1").arg(path);
+        return sources;
+    }
+    QXmlStreamReader xml(&file);
+    QString source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("source")) {
+            source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("translation")) {
+            const bool done = xml.attributes().value(QLatin1String("type")).isEmpty();
+            const QString text = xml.readElementText();
+            if (!done || text.isEmpty())
+                unfinished << source;
+            else if (text != source)
+                sources.insert(source);
+        }
+    }
+    return sources;
+}
 
 void inspect(QQuickItem *item, const QString &where, QStringList &findings)
 {
@@ -119,6 +153,8 @@ void inspect(QQuickItem *item, const QString &where, QStringList &findings)
         const qreal contentHeight = item->property("contentHeight").toReal();
         const qreal slack = 1.0;
         ++textsChecked;
+        if (inGreek && translatedSources.contains(text))
+            findings << QStringLiteral("%1: English in the Greek interface: \"%2\"").arg(where, text);
         if (item->property("truncated").toBool())
             findings << QStringLiteral("%1: text cut off: \"%2\"").arg(where, text);
         else if (contentWidth > item->width() + slack || (wraps && contentHeight > item->height() + slack))
@@ -399,11 +435,23 @@ int main(int argc, char *argv[])
                                              QStringLiteral("The terminal simulator to run beside the UI."),
                                              QStringLiteral("path"));
     parser.addOption(simulatorOption);
+    const QCommandLineOption translationsOption(QStringLiteral("translations"),
+                                                QStringLiteral("The Greek translation file (.ts) to check the Greek pictures against."),
+                                                QStringLiteral("file"));
+    parser.addOption(translationsOption);
     parser.addPositionalArgument(QStringLiteral("outdir"), QStringLiteral("Folder for the pictures."));
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
     const QString outDir = QDir(parser.positionalArguments().constFirst()).absolutePath();
+    int unfinishedCount = 0;
+    if (parser.isSet(translationsOption)) {
+        QStringList unfinished;
+        translatedSources = readTranslations(parser.value(translationsOption), unfinished);
+        for (const QString &source : qAsConst(unfinished))
+            std::fprintf(stderr, "ltxg-screenshots: unfinished translation: \"%s\"\n", qPrintable(source));
+        unfinishedCount = unfinished.size();
+    }
 
     QTemporaryDir work;
     QFile serial(work.filePath(QStringLiteral("serialnumber")));
@@ -467,6 +515,7 @@ int main(int argc, char *argv[])
             const QString dir = outDir + QLatin1Char('/') + language;
             QDir().mkpath(dir);
             gui.setLanguage(language);
+            inGreek = language == QLatin1String("el_GR");
             if (gui.language() != language) {
                 std::fprintf(stderr, "ltxg-screenshots: could not switch to %s\n", qPrintable(language));
                 ++failures;
@@ -486,6 +535,7 @@ int main(int argc, char *argv[])
 
     for (const QString &problem : qAsConst(qmlProblems))
         std::fprintf(stderr, "ltxg-screenshots: QML problem: %s\n", qPrintable(problem));
+    failures += unfinishedCount;
     std::printf("ltxg-screenshots: %d pictures in %s (%d texts and %d touch controls checked), %d failures, %d QML problems\n",
                 shots, qPrintable(outDir), textsChecked, controlsChecked, failures, int(qmlProblems.size()));
     return failures == 0 && qmlProblems.isEmpty() ? 0 : 1;

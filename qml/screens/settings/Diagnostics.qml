@@ -10,6 +10,14 @@ Page {
 
     title: qsTr("Diagnostics") + manager.dynTr
 
+    // Results come as "OK", "ERROR" or "MISSING" (the report keeps them so);
+    // the page shows them in the language of the interface.
+    readonly property var resultWords: [QT_TR_NOOP("OK"), QT_TR_NOOP("ERROR"), QT_TR_NOOP("MISSING")]
+    function result(property) {
+        const value = diagnostics ? diagnostics[property] : ""
+        return (resultWords.indexOf(value) >= 0 ? qsTr(value) : value) + manager.dynTr
+    }
+
     readonly property var diagnostics: manager.diagnostics
 
     readonly property var automaticChecks: [
@@ -102,7 +110,7 @@ Page {
                         objectName: "diag_" + modelData.property
                         width: (content.width - 32) / 2
                         label: modelData.label
-                        value: page.diagnostics ? page.diagnostics[modelData.property] : ""
+                        value: page.result(modelData.property)
                     }
                 }
             }
@@ -122,7 +130,7 @@ Page {
                         objectName: "diag_" + modelData.property
                         Layout.fillWidth: true
                         label: modelData.label
-                        value: page.diagnostics ? page.diagnostics[modelData.property] : ""
+                        value: page.result(modelData.property)
                     }
                     CustomButton {
                         objectName: "diagOk_" + modelData.property

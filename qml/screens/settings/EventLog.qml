@@ -125,7 +125,7 @@ Page {
                     }
                     Label {
                         anchors.right: parent.right
-                        text: modelData.category
+                        text: qsTr(modelData.category) + manager.dynTr
                         font.pixelSize: 14
                         color: "#90a4ae"
                     }
