@@ -218,14 +218,10 @@ void GUIManager::initManagers()
     connect(&m_dispenser, &manager::Dispenser::cardInMouthChanged, this, &GUIManager::onCardInMouthChanged);
     connect(this, &GUIManager::screenChanged, this, &GUIManager::onScreenChanged);
     connect(&m_inspector, &manager::Inspector::systemRebootStarted, this, [this] {
-        m_goingDown = true;
-        setScreen(QStringLiteral("Busy"), 30000);
-        setMessage(QStringLiteral(QT_TR_NOOP("Rebooting")));
+        showGoingDown(QStringLiteral(QT_TR_NOOP("Rebooting")));
     });
     connect(&m_inspector, &manager::Inspector::systemShutdownStarted, this, [this] {
-        m_goingDown = true;
-        setScreen(QStringLiteral("Busy"), 30000);
-        setMessage(QStringLiteral(QT_TR_NOOP("Shutting down")));
+        showGoingDown(QStringLiteral(QT_TR_NOOP("Shutting down")));
     });
 }
 
@@ -292,8 +288,7 @@ void GUIManager::onMqttConnected()
 void GUIManager::onMqttDisconnected()
 {
     // Commands may have been lost with the connection.
-    m_rfidPending.reset();
-    m_barcodePending.reset();
+    forgetReaderCommands();
     qWarning().noquote().nospace() << LogTag << "WARN: Disconnected from MQTT broker";
     setOutOfOrderScreen(QStringLiteral("Disconnected"));
 }
@@ -469,6 +464,19 @@ bool GUIManager::screenHeld() const
         || (m_screen == QLatin1String("Busy") && m_ltxgTerminal.status().isEmpty());
 }
 
+void GUIManager::showGoingDown(const QString &message)
+{
+    m_goingDown = true;
+    setScreen(QStringLiteral("Busy"), 30000);
+    setMessage(message);
+}
+
+void GUIManager::forgetReaderCommands()
+{
+    m_rfidPending.reset();
+    m_barcodePending.reset();
+}
+
 void GUIManager::setOutOfOrderScreen(const QString &message)
 {
     if (m_screen == QLatin1String("Login") || m_ignition == Ignition::Off || m_session.sessionActive() || screenHeld())
@@ -499,8 +507,7 @@ void GUIManager::onLTGXTerminalReasonChanged()
     // A fault comes and goes as a reason code while the status stays. A new
     // reason is a new state of the service (back from down, say): what it
     // reports of its readers is worth acting on again.
-    m_rfidPending.reset();
-    m_barcodePending.reset();
+    forgetReaderCommands();
     scheduleServe(true);
 }
 
@@ -529,25 +536,19 @@ void GUIManager::settingsLogoutRequest()
 
 void GUIManager::shutdownRequest()
 {
-    m_goingDown = true;
-    setScreen(QStringLiteral("Busy"), 30000);
-    setMessage(QStringLiteral(QT_TR_NOOP("Shutting down")));
+    showGoingDown(QStringLiteral(QT_TR_NOOP("Shutting down")));
     m_inspector.systemShutdown();
 }
 
 void GUIManager::rebootRequest()
 {
-    m_goingDown = true;
-    setScreen(QStringLiteral("Busy"), 30000);
-    setMessage(QStringLiteral(QT_TR_NOOP("Rebooting")));
+    showGoingDown(QStringLiteral(QT_TR_NOOP("Rebooting")));
     m_inspector.systemReboot();
 }
 
 void GUIManager::exitRequest()
 {
-    m_goingDown = true;
-    setScreen(QStringLiteral("Busy"), 30000);
-    setMessage(QStringLiteral(QT_TR_NOOP("Exiting")));
+    showGoingDown(QStringLiteral(QT_TR_NOOP("Exiting")));
     QTimer::singleShot(2000, this, [] { QCoreApplication::exit(0); });
 }
 

@@ -209,6 +209,10 @@ private:
     // A PIN entry or a shutdown in progress keeps its page against status
     // changes until its time-out.
     bool screenHeld() const;
+    // "Busy" for a reboot, shutdown or exit, held for its 30 s.
+    void showGoingDown(const QString &message);
+    // Commands still waiting for a report are taken as lost.
+    void forgetReaderCommands();
     void onCardInMouthChanged();
 
     void init();
