@@ -18,13 +18,13 @@ namespace {
 const QString DeviceBase = QStringLiteral("test/device");
 const QString Base = DeviceBase + QStringLiteral("/clock/ntp");
 
-// Stands in for timedatectl: records each call's arguments one per line
-// (a call ends with "--end--"), keeps the zone in a file, and hangs when the
-// zone file says so.
+// Stands in for timedatectl: records each call as one line (its arguments
+// separated by the unit separator, written at once: runs may overlap), keeps
+// the zone in a file, and hangs when the zone file says so.
 const char FakeTimedatectl[] = R"(#!/bin/sh
 dir=$(dirname "$0")
-for arg in "$@"; do printf '%s\n' "$arg" >> "$dir/calls"; done
-echo "--end--" >> "$dir/calls"
+line=$(printf '%s\037' "$@")
+printf '%s\n' "$line" >> "$dir/calls"
 case "$1" in
 --no-pager)
     zone=$(cat "$dir/zone")
@@ -77,16 +77,9 @@ private:
         if (!file.open(QIODevice::ReadOnly))
             return {};
         QList<QStringList> result;
-        QStringList current;
         const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-        for (const QString &line : lines) {
-            if (line == "--end--") {
-                result.append(current);
-                current.clear();
-            } else {
-                current.append(line);
-            }
-        }
+        for (const QString &line : lines)
+            result.append(line.split(QChar(0x1f), Qt::SkipEmptyParts));
         return result;
     }
 
