@@ -10,11 +10,11 @@ ApplicationWindow {
     height: 600
     visible: true
     title: "LTXGTerminal"
-    color: "white"
+    color: Theme.background
     font.family: "DejaVu Sans"
 
     Material.theme: Material.Light
-    Material.accent: Material.Blue
+    Material.accent: Theme.accent
 
     property string currentScreen: "Busy"
 
@@ -123,8 +123,8 @@ ApplicationWindow {
         anchors.margins: 6
         z: 1
         text: qsTr("v%1").arg(Qt.application.version) + manager.dynTr
-        font.pixelSize: 12
-        color: "#9e9e9e"
+        font.pixelSize: Theme.fontCaption
+        color: Theme.faint
     }
 
     // The error dialog, its buttons and their style are loaded the first time

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "."
 
 // Date and time of the header. Holding it is the hidden maintenance button.
 Item {
@@ -27,16 +28,16 @@ Item {
             objectName: "clockDate"
             anchors.horizontalCenter: parent.horizontalCenter
             text: Qt.formatDateTime(clock.now, "dd-MM-yyyy")
-            font.pixelSize: 22
-            color: "#455a64"
+            font.pixelSize: Theme.fontControl
+            color: Theme.textSecondary
         }
         Label {
             objectName: "clockTime"
             anchors.horizontalCenter: parent.horizontalCenter
             text: Qt.formatDateTime(clock.now, "hh:mm")
-            font.pixelSize: 40
+            font.pixelSize: Theme.fontDisplay
             font.bold: true
-            color: "#263238"
+            color: Theme.text
         }
     }
 

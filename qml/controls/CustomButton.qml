@@ -1,9 +1,10 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "."
 
 // A push button sized for a gloved finger.
 Button {
     implicitWidth: Math.max(160, contentItem.implicitWidth + leftPadding + rightPadding)
-    implicitHeight: 64
-    font.pixelSize: 22
+    implicitHeight: Theme.rowHeight
+    font.pixelSize: Theme.fontControl
 }

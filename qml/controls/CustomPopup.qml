@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "."
 
 // Modal message box with large touch buttons; with `question` set it asks
 // for a confirmation (OK accepts, CANCEL rejects).
@@ -22,9 +23,9 @@ Dialog {
         wrapMode: Text.Wrap
         padding: 24
         bottomPadding: 0
-        font.pixelSize: 28
+        font.pixelSize: Theme.fontHeading
         font.bold: true
-        color: "#263238"
+        color: Theme.text
     }
 
     contentItem: Label {
@@ -32,7 +33,7 @@ Dialog {
         text: popup.text
         wrapMode: Text.Wrap
         horizontalAlignment: Text.AlignHCenter
-        font.pixelSize: 24
+        font.pixelSize: Theme.fontControl
     }
 
     footer: Item {
@@ -40,7 +41,7 @@ Dialog {
 
         Row {
             anchors.centerIn: parent
-            spacing: 24
+            spacing: Theme.spacingLarge
 
             CustomButton {
                 objectName: popup.objectName + "Cancel"

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "."
 
 // The strip above the operating pages: logo on the left, clock on the right.
 Rectangle {
@@ -7,7 +8,7 @@ Rectangle {
     signal maintenanceRequested()
 
     implicitHeight: 120
-    color: "white"
+    color: Theme.background
 
     Logo {
         objectName: "headerLogo"
@@ -30,6 +31,6 @@ Rectangle {
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         height: 1
-        color: "#e0e0e0"
+        color: Theme.border
     }
 }

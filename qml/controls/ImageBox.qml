@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "."
 
 // A framed image with an optional caption, scaled to fit; shows a busy
 // indicator while it loads and a note when it cannot be shown.
@@ -12,15 +13,15 @@ Rectangle {
 
     implicitWidth: 240
     implicitHeight: 240 + (captionText.visible ? captionText.implicitHeight + 8 : 0)
-    color: "white"
-    border.color: "#cfd8dc"
-    radius: 4
+    color: Theme.background
+    border.color: Theme.border
+    radius: Theme.radius
 
     Image {
         id: image
         objectName: box.objectName !== "" ? box.objectName + "Image" : ""
         anchors.fill: parent
-        anchors.margins: 8
+        anchors.margins: Theme.spacingSmall
         anchors.bottomMargin: captionText.visible ? captionText.height + 16 : 8
         fillMode: Image.PreserveAspectFit
         sourceSize.width: width
@@ -38,19 +39,19 @@ Rectangle {
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
         text: qsTr("Image not available") + manager.dynTr
-        color: "#d32f2f"
+        color: Theme.error
     }
     Label {
         id: captionText
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        anchors.margins: 8
+        anchors.margins: Theme.spacingSmall
         visible: text !== ""
         text: box.caption
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
-        font.pixelSize: 16
-        color: "#546e7a"
+        font.pixelSize: Theme.fontSmall
+        color: Theme.textMuted
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "."
 
 // Digit keys with CLEAR and OK. Collects up to maxLength digits in `text`;
 // OK emits accepted with them.
@@ -46,7 +47,7 @@ Grid {
             font.pixelSize: modelData.length > 1 ? pad.style.fontPixelSize * 0.7 : pad.style.fontPixelSize
 
             background: Rectangle {
-                radius: 8
+                radius: Theme.radiusLarge
                 opacity: key.enabled ? 1.0 : 0.4
                 color: key.isAccept ? pad.style.acceptColor
                        : key.pressed ? pad.style.keyPressedColor : pad.style.keyColor

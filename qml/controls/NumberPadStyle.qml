@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "."
 
 // Sizes and colours of a NumberPad; keys stay large enough for a finger.
 QtObject {
@@ -6,9 +7,9 @@ QtObject {
     property int keyHeight: 72
     property int spacing: 10
     property int fontPixelSize: 30
-    property color keyColor: "#eceff1"
-    property color keyPressedColor: "#b0bec5"
-    property color textColor: "#263238"
-    property color acceptColor: "#1976d2"
-    property color acceptTextColor: "white"
+    property color keyColor: Theme.panel
+    property color keyPressedColor: Theme.pressed
+    property color textColor: Theme.text
+    property color acceptColor: Theme.accent
+    property color acceptTextColor: Theme.textOnAccent
 }

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "."
 
 // What the back office needs to provision this terminal: its serial number
 // and the validator's identity. Provisioning itself is done remotely, so
@@ -9,31 +10,35 @@ SettingsPopUp {
 
     title: qsTr("Provisioning") + manager.dynTr
 
-    MessageRowItem {
+    SettingsRow {
+        readOnly: true
         objectName: popup.objectName + "DeviceId"
         width: parent.width
-        label: qsTr("Serial number") + manager.dynTr
+        title: qsTr("Serial number") + manager.dynTr
         value: manager.deviceId
     }
-    MessageRowItem {
+    SettingsRow {
+        readOnly: true
         width: parent.width
-        label: qsTr("Validator version") + manager.dynTr
+        title: qsTr("Validator version") + manager.dynTr
         value: validatorManager.version
     }
-    MessageRowItem {
+    SettingsRow {
+        readOnly: true
         width: parent.width
-        label: qsTr("Vehicle") + manager.dynTr
+        title: qsTr("Vehicle") + manager.dynTr
         value: validatorManager.vehicle
     }
-    MessageRowItem {
+    SettingsRow {
+        readOnly: true
         width: parent.width
-        label: qsTr("RFID reader") + manager.dynTr
+        title: qsTr("RFID reader") + manager.dynTr
         value: validatorManager.rfid ? validatorManager.rfid.deviceUid : ""
     }
     Label {
         width: parent.width
         wrapMode: Text.Wrap
         text: qsTr("Give these details to the back office to register the terminal.") + manager.dynTr
-        color: "#546e7a"
+        color: Theme.textMuted
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "."
 
 // A round icon button for tool bars; never smaller than a fingertip.
 AbstractButton {
@@ -9,12 +10,12 @@ AbstractButton {
     property int iconSize: 32
 
     implicitWidth: 56
-    implicitHeight: 56
+    implicitHeight: Theme.controlHeight
     padding: 0
 
     background: Rectangle {
         radius: width / 2
-        color: button.pressed ? "#cfd8dc" : "transparent"
+        color: button.pressed ? Theme.border : "transparent"
     }
 
     contentItem: Image {

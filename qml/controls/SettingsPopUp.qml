@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "."
 
 // Modal pop-up of the settings area: a title, any content and a CLOSE
 // button large enough for a finger.
@@ -13,14 +14,14 @@ Dialog {
     width: 720
     height: Math.min(implicitHeight, Overlay.overlay ? Overlay.overlay.height - 32 : 560)
     closePolicy: Popup.CloseOnEscape
-    font.pixelSize: 20
+    font.pixelSize: Theme.fontLarge
 
     // Flat: elevation shadows are not drawn by every scene graph backend,
     // and the pop-up must never lose its background.
     background: Rectangle {
-        color: "white"
-        radius: 4
-        border.color: "#cfd8dc"
+        color: Theme.background
+        radius: Theme.radius
+        border.color: Theme.border
     }
 
     // Wraps instead of eliding: translated titles run longer.
@@ -30,9 +31,9 @@ Dialog {
         wrapMode: Text.Wrap
         padding: 24
         bottomPadding: 8
-        font.pixelSize: 26
+        font.pixelSize: Theme.fontHeading
         font.bold: true
-        color: "#263238"
+        color: Theme.text
     }
 
     contentItem: Flickable {
@@ -44,7 +45,7 @@ Dialog {
         Column {
             id: body
             width: parent.width
-            spacing: 16
+            spacing: Theme.spacing
         }
     }
 

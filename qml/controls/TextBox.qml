@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "."
 
 // A labelled text field for the settings pages; `error` shows a complaint
 // below it instead of the hint.
@@ -17,22 +18,22 @@ Column {
 
     signal accepted()
 
-    spacing: 4
+    spacing: Theme.spacingTight
 
     Label {
         width: parent.width
         visible: text !== ""
         text: box.label
         wrapMode: Text.Wrap
-        font.pixelSize: 18
-        color: "#546e7a"
+        font.pixelSize: Theme.fontBody
+        color: Theme.textMuted
     }
     TextField {
         id: field
         objectName: box.objectName !== "" ? box.objectName + "Field" : ""
         width: parent.width
-        implicitHeight: 56
-        font.pixelSize: 22
+        implicitHeight: Theme.controlHeight
+        font.pixelSize: Theme.fontControl
         selectByMouse: true
         onAccepted: box.accepted()
     }
@@ -41,7 +42,7 @@ Column {
         visible: text !== ""
         text: box.error !== "" ? box.error : box.hint
         wrapMode: Text.Wrap
-        font.pixelSize: 16
-        color: box.error !== "" ? "#d32f2f" : "#78909c"
+        font.pixelSize: Theme.fontSmall
+        color: box.error !== "" ? Theme.error : Theme.hint
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "../controls"
 
 // Waiting page with the manager's message line. On an entry gate a tap
 // starts issuing a card.
@@ -9,7 +10,7 @@ Item {
     Column {
         anchors.centerIn: parent
         width: parent.width - 96
-        spacing: 32
+        spacing: Theme.spacingHuge
 
         BusyIndicator {
             objectName: "busyIndicator"
@@ -24,8 +25,8 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             text: qsTranslate("GUIManager", manager.message) + manager.dynTr
-            font.pixelSize: 32
-            color: "#263238"
+            font.pixelSize: Theme.fontTitle
+            color: Theme.text
         }
     }
 

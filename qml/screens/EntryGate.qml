@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "../controls"
 
 // Normal operating page of a gate. On an entry gate a tap asks the manager
 // for a card, and its process signals walk the page through one cycle:
@@ -87,7 +88,7 @@ Item {
         Column {
             anchors.centerIn: parent
             width: parent.width - 96
-            spacing: 32
+            spacing: Theme.spacingHuge
 
             BusyIndicator {
                 objectName: "entryBusyIndicator"
@@ -100,8 +101,8 @@ Item {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 text: qsTr("Please wait") + manager.dynTr
-                font.pixelSize: 32
-                color: "#263238"
+                font.pixelSize: Theme.fontTitle
+                color: Theme.text
             }
         }
     }
@@ -111,7 +112,7 @@ Item {
         anchors.fill: parent
         visible: page.state === "error"
         icon: "qrc:/qml/images/warning.png"
-        titleColor: "#e65100"
+        titleColor: Theme.warning
         title: qsTranslate("GUIManager", manager.errorMessageScreen) + manager.dynTr
     }
 
@@ -120,7 +121,7 @@ Item {
         anchors.fill: parent
         visible: page.state === "final"
         icon: "qrc:/qml/images/valid.png"
-        titleColor: "#2e7d32"
+        titleColor: Theme.ok
         title: (page.entryGate ? qsTr("Please collect your card") : qsTr("Have a nice trip"))
                + manager.dynTr
     }
@@ -130,7 +131,7 @@ Item {
         anchors.fill: parent
         visible: page.state === "roadBusy"
         icon: "qrc:/qml/images/valid.png"
-        titleColor: "#2e7d32"
+        titleColor: Theme.ok
         title: qsTr("Successful transaction \n Please wait until the road is free") + manager.dynTr
     }
 }

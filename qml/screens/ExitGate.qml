@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "../controls"
 
 // Exit gate: a message with the licence plates read at the front and rear
 // of the vehicle.
@@ -13,7 +14,7 @@ Item {
     Column {
         anchors.centerIn: parent
         width: parent.width - 96
-        spacing: 24
+        spacing: Theme.spacingLarge
 
         Image {
             objectName: "exitIcon"
@@ -30,9 +31,9 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             text: page.message
-            font.pixelSize: 36
+            font.pixelSize: Theme.fontTitle
             font.bold: true
-            color: "#263238"
+            color: Theme.text
         }
         Row {
             anchors.horizontalCenter: parent.horizontalCenter
@@ -45,29 +46,29 @@ Item {
                 ]
 
                 Column {
-                    spacing: 8
+                    spacing: Theme.spacingSmall
 
                     Label {
                         text: qsTr(modelData.title) + manager.dynTr
-                        font.pixelSize: 20
-                        color: "#546e7a"
+                        font.pixelSize: Theme.fontLarge
+                        color: Theme.textMuted
                     }
                     Rectangle {
                         width: 280
                         height: 64
                         radius: 6
-                        color: "#fafafa"
-                        border.color: "#263238"
+                        color: Theme.panelLight
+                        border.color: Theme.text
                         border.width: 3
 
                         Label {
                             objectName: modelData.name
                             anchors.centerIn: parent
                             text: modelData.plate !== "" ? modelData.plate : "-"
-                            font.pixelSize: 32
+                            font.pixelSize: Theme.fontTitle
                             font.bold: true
-                            font.letterSpacing: 2
-                            color: "#263238"
+                            font.letterSpacing: Theme.spacingTight
+                            color: Theme.text
                         }
                     }
                 }

@@ -19,15 +19,15 @@ Item {
     Column {
         anchors.centerIn: parent
         width: 560
-        spacing: 24
+        spacing: Theme.spacingLarge
 
         Label {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             text: qsTr("Device serial number") + manager.dynTr
-            font.pixelSize: 32
+            font.pixelSize: Theme.fontTitle
             font.bold: true
-            color: "#263238"
+            color: Theme.text
         }
         TextField {
             id: serialField
@@ -35,7 +35,7 @@ Item {
             width: parent.width
             implicitHeight: 72
             horizontalAlignment: Text.AlignHCenter
-            font.pixelSize: 32
+            font.pixelSize: Theme.fontTitle
             maximumLength: 16
             inputMethodHints: Qt.ImhUppercaseOnly | Qt.ImhNoPredictiveText
             placeholderText: qsTr("C12345678") + manager.dynTr
@@ -47,8 +47,8 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             text: qsTr("C or K followed by 8 digits") + manager.dynTr
-            font.pixelSize: 20
-            color: serialField.text === "" || page.serialValid ? "#607d8b" : "#d32f2f"
+            font.pixelSize: Theme.fontLarge
+            color: serialField.text === "" || page.serialValid ? Theme.hint : Theme.error
         }
         CustomButton {
             objectName: "saveButton"

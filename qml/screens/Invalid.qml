@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "../controls"
 
 // Refused ticket: the refusal text and the details of the last validation.
 Item {
@@ -34,7 +35,7 @@ Item {
     Column {
         anchors.centerIn: parent
         width: parent.width - 96
-        spacing: 16
+        spacing: Theme.spacing
 
         Image {
             anchors.horizontalCenter: parent.horizontalCenter
@@ -49,9 +50,9 @@ Item {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             text: qsTr("Invalid ticket") + manager.dynTr
-            font.pixelSize: 40
+            font.pixelSize: Theme.fontDisplay
             font.bold: true
-            color: "#d32f2f"
+            color: Theme.error
         }
         Label {
             objectName: "invalidReason"
@@ -60,21 +61,21 @@ Item {
             wrapMode: Text.Wrap
             visible: text !== ""
             text: (transaction && transaction.denyReason) ? qsTranslate("Transaction", transaction.denyReason) + manager.dynTr : ""
-            font.pixelSize: 28
-            color: "#263238"
+            font.pixelSize: Theme.fontHeading
+            color: Theme.text
         }
         Column {
             objectName: "invalidDetails"
             anchors.horizontalCenter: parent.horizontalCenter
-            spacing: 4
+            spacing: Theme.spacingTight
 
             Repeater {
                 model: page.lines
 
                 Label {
                     text: modelData
-                    font.pixelSize: 20
-                    color: "#546e7a"
+                    font.pixelSize: Theme.fontLarge
+                    color: Theme.textMuted
                 }
             }
         }

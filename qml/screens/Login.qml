@@ -56,32 +56,32 @@ Item {
         Column {
             anchors.verticalCenter: parent.verticalCenter
             width: 360
-            spacing: 24
+            spacing: Theme.spacingLarge
 
             Label {
                 objectName: "loginTitle"
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 text: qsTr("Enter PIN") + manager.dynTr
-                font.pixelSize: 36
+                font.pixelSize: Theme.fontTitle
                 font.bold: true
-                color: "#263238"
+                color: Theme.text
             }
             Rectangle {
                 width: parent.width
                 height: 64
-                radius: 8
-                color: "#f5f5f5"
-                border.color: page.result === "denied" ? "#d32f2f" : "#90a4ae"
+                radius: Theme.radiusLarge
+                color: Theme.panelLight
+                border.color: page.result === "denied" ? Theme.error : Theme.faint
                 border.width: 2
 
                 Label {
                     objectName: "pinDisplay"
                     anchors.centerIn: parent
                     text: "\u25CF".repeat(numberPad.text.length)
-                    font.pixelSize: 32
-                    font.letterSpacing: 8
-                    color: "#263238"
+                    font.pixelSize: Theme.fontTitle
+                    font.letterSpacing: Theme.spacingSmall
+                    color: Theme.text
                 }
             }
             Label {
@@ -91,8 +91,8 @@ Item {
                 horizontalAlignment: Text.AlignHCenter
                 text: (page.result === "granted" ? qsTr("Access granted")
                        : page.result === "denied" ? qsTr("Wrong PIN, please try again") : "") + manager.dynTr
-                font.pixelSize: 24
-                color: page.result === "granted" ? "#2e7d32" : "#d32f2f"
+                font.pixelSize: Theme.fontControl
+                color: page.result === "granted" ? Theme.ok : Theme.error
             }
         }
 

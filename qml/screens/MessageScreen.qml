@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "../controls"
 
 // An icon, a title and a message line, centred.
 Item {
@@ -8,12 +9,12 @@ Item {
     property url icon
     property string title
     property string message
-    property color titleColor: "#263238"
+    property color titleColor: Theme.text
 
     Column {
         anchors.centerIn: parent
         width: parent.width - 96
-        spacing: 24
+        spacing: Theme.spacingLarge
 
         Image {
             objectName: "messageIcon"
@@ -32,7 +33,7 @@ Item {
             wrapMode: Text.Wrap
             visible: text !== ""
             text: screen.title
-            font.pixelSize: 40
+            font.pixelSize: Theme.fontDisplay
             font.bold: true
             color: screen.titleColor
         }
@@ -43,8 +44,8 @@ Item {
             wrapMode: Text.Wrap
             visible: text !== ""
             text: screen.message
-            font.pixelSize: 28
-            color: "#455a64"
+            font.pixelSize: Theme.fontHeading
+            color: Theme.textSecondary
         }
     }
 }

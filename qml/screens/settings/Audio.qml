@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../../controls"
 
 // Sound on or off (the board's mute switch), volume (the inspector's sound
 // card) and a test sound.
@@ -65,8 +66,8 @@ SettingsPage {
             width: 64
             horizontalAlignment: Text.AlignRight
             text: inspector.audioVolume + "%"
-            font.pixelSize: 20
-            color: "#455a64"
+            font.pixelSize: Theme.fontLarge
+            color: Theme.textSecondary
         }
     }
 
@@ -78,7 +79,7 @@ SettingsPage {
             height: 56
             icon.source: "qrc:/qml/images/Icons/play.svg"
             text: qsTr("PLAY") + manager.dynTr
-            font.pixelSize: 18
+            font.pixelSize: Theme.fontBody
             onClicked: inspector.audioPlay(page.testSound)
         }
     }

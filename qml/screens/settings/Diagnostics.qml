@@ -5,7 +5,7 @@ import "../../controls"
 
 // The terminal's self-test: live check results, the checks the technician
 // confirms by hand, and the test report with its QR code.
-Page {
+SettingsPage {
     id: page
 
     title: qsTr("Diagnostics") + manager.dynTr
@@ -16,6 +16,15 @@ Page {
     function result(property) {
         const value = diagnostics ? diagnostics[property] : ""
         return (resultWords.indexOf(value) >= 0 ? qsTr(value) : value) + manager.dynTr
+    }
+    // A fault stands out in any language.
+    function resultColor(property) {
+        switch (diagnostics ? diagnostics[property] : "") {
+        case "OK": return Theme.ok
+        case "ERROR": return Theme.error
+        case "MISSING": return Theme.warning
+        }
+        return Theme.textSecondary
     }
 
     readonly property var diagnostics: manager.diagnostics
@@ -78,85 +87,66 @@ Page {
         }
     }
 
-    Flickable {
-        objectName: "diagnosticsFlickable"
-        anchors.fill: parent
-        anchors.bottomMargin: finishButton.height + 36
-        contentHeight: content.height + 24
-        clip: true
-        boundsBehavior: Flickable.StopAtBounds
-        ScrollIndicator.vertical: ScrollIndicator {}
+    SettingsHeading {
+        text: qsTr("Automatic checks") + manager.dynTr
+    }
+    Grid {
+        id: automatic
+        Layout.fillWidth: true
+        columns: 2
+        columnSpacing: Theme.spacingHuge
 
-        Column {
-            id: content
-            x: 24
-            y: 12
-            width: parent.width - 48
-            spacing: 8
+        Repeater {
+            model: page.automaticChecks
 
-            SettingsHeading {
-                width: parent.width
-                text: qsTr("Automatic checks") + manager.dynTr
-            }
-            Grid {
-                width: parent.width
-                columns: 2
-                columnSpacing: 32
-
-                Repeater {
-                    model: page.automaticChecks
-
-                    MessageRowItem {
-                        objectName: "diag_" + modelData.property
-                        width: (content.width - 32) / 2
-                        label: modelData.label
-                        value: page.result(modelData.property)
-                    }
-                }
-            }
-
-            SettingsHeading {
-                width: parent.width
-                text: qsTr("Operator checks") + manager.dynTr
-            }
-            Repeater {
-                model: page.manualChecks
-
-                RowLayout {
-                    width: content.width
-                    spacing: 16
-
-                    MessageRowItem {
-                        objectName: "diag_" + modelData.property
-                        Layout.fillWidth: true
-                        label: modelData.label
-                        value: page.result(modelData.property)
-                    }
-                    CustomButton {
-                        objectName: "diagOk_" + modelData.property
-                        implicitWidth: 140
-                        text: qsTr("OK") + manager.dynTr
-                        onClicked: page.diagnostics[modelData.property] = "OK"
-                    }
-                    CustomButton {
-                        objectName: "diagError_" + modelData.property
-                        implicitWidth: 140
-                        text: qsTr("ERROR") + manager.dynTr
-                        onClicked: page.diagnostics[modelData.property] = "ERROR"
-                    }
-                }
+            SettingsRow {
+                objectName: "diag_" + modelData.property
+                width: (automatic.width - automatic.columnSpacing) / 2
+                readOnly: true
+                title: modelData.label
+                value: page.result(modelData.property)
+                valueColor: page.resultColor(modelData.property)
             }
         }
     }
 
-    CustomButton {
-        id: finishButton
+    SettingsHeading {
+        text: qsTr("Operator checks") + manager.dynTr
+    }
+    Repeater {
+        model: page.manualChecks
+
+        SettingsRow {
+            title: modelData.label
+
+            Label {
+                objectName: "diag_" + modelData.property + "Value"
+                anchors.verticalCenter: parent.verticalCenter
+                width: 120
+                horizontalAlignment: Text.AlignHCenter
+                text: page.result(modelData.property) || "-"
+                elide: Text.ElideRight
+                font.pixelSize: Theme.fontLarge
+                font.bold: true
+                color: page.resultColor(modelData.property)
+            }
+            CustomButton {
+                objectName: "diagOk_" + modelData.property
+                implicitWidth: 140
+                text: qsTr("OK") + manager.dynTr
+                onClicked: page.diagnostics[modelData.property] = "OK"
+            }
+            CustomButton {
+                objectName: "diagError_" + modelData.property
+                implicitWidth: 140
+                text: qsTr("ERROR") + manager.dynTr
+                onClicked: page.diagnostics[modelData.property] = "ERROR"
+            }
+        }
+    }
+
+    actions: CustomButton {
         objectName: "diagnosticsFinishButton"
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        anchors.margins: 16
-        // clear of the version label in the corner
-        anchors.bottomMargin: 28
         highlighted: true
         text: qsTr("FINISH") + manager.dynTr
         onClicked: page.diagnostics.saveReport()
@@ -177,7 +167,7 @@ Page {
             width: parent.width
             wrapMode: Text.WrapAnywhere
             text: reportPopup.message
-            color: reportPopup.succeeded ? "#263238" : "#d32f2f"
+            color: reportPopup.succeeded ? Theme.text : Theme.error
         }
         ImageBox {
             objectName: "reportQr"

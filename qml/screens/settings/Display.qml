@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../../controls"
 
 // Back-light brightness and mode, display power-off on the fault screens and
 // the mouse cursor.
@@ -69,8 +70,8 @@ SettingsPage {
             width: 64
             horizontalAlignment: Text.AlignRight
             text: board.displayBrightness + "%"
-            font.pixelSize: 20
-            color: "#455a64"
+            font.pixelSize: Theme.fontLarge
+            color: Theme.textSecondary
         }
     }
 
@@ -87,7 +88,7 @@ SettingsPage {
             height: 56
             from: 0
             to: 120
-            font.pixelSize: 20
+            font.pixelSize: Theme.fontLarge
             value: manager.displayOffMin
             onValueModified: {
                 manager.displayOffMin = value

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../../controls"
 
 // The wired interface as the network service reports it, with its live
 // addresses; the configuration is edited on the next page.
@@ -96,12 +97,12 @@ SettingsPage {
         objectName: "ethernetConfigButton"
         Layout.alignment: Qt.AlignRight
         Layout.topMargin: 16
-        implicitHeight: 64
+        implicitHeight: Theme.rowHeight
         enabled: page.ethernet !== null
         highlighted: true
         icon.source: "qrc:/qml/images/Icons/ethernet.svg"
         text: qsTr("CONFIGURE") + manager.dynTr
-        font.pixelSize: 20
+        font.pixelSize: Theme.fontLarge
         onClicked: {
             if (page.StackView.view)
                 page.StackView.view.push("qrc:/qml/screens/settings/EthernetConfig.qml")

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../../controls"
 
 // Edits the wired interface's stored configuration: automatic (DHCP) or
 // static addresses. Nothing is sent until SAVE; the service then publishes
@@ -104,7 +105,7 @@ SettingsPage {
             objectName: "methodAuto"
             height: 56
             text: qsTr("Automatic (DHCP)") + manager.dynTr
-            font.pixelSize: 18
+            font.pixelSize: Theme.fontBody
             // Shows the choice without keeping a state of its own.
             checkable: false
             checked: page.method === "auto"
@@ -114,7 +115,7 @@ SettingsPage {
             objectName: "methodManual"
             height: 56
             text: qsTr("Static") + manager.dynTr
-            font.pixelSize: 18
+            font.pixelSize: Theme.fontBody
             checkable: false
             checked: page.method === "manual"
             onClicked: page.method = "manual"
@@ -181,25 +182,25 @@ SettingsPage {
     RowLayout {
         Layout.alignment: Qt.AlignRight
         Layout.topMargin: 16
-        spacing: 16
+        spacing: Theme.spacing
 
         Button {
             objectName: "ethernetRevertButton"
-            implicitHeight: 64
+            implicitHeight: Theme.rowHeight
             flat: true
             enabled: page.edited
             text: qsTr("UNDO CHANGES") + manager.dynTr
-            font.pixelSize: 20
+            font.pixelSize: Theme.fontLarge
             onClicked: page.load()
         }
         Button {
             objectName: "ethernetSaveButton"
-            implicitHeight: 64
+            implicitHeight: Theme.rowHeight
             highlighted: true
             enabled: page.edited && page.valid
             icon.source: "qrc:/qml/images/Icons/save.svg"
             text: qsTr("SAVE") + manager.dynTr
-            font.pixelSize: 20
+            font.pixelSize: Theme.fontLarge
             onClicked: page.save()
         }
     }

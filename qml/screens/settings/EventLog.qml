@@ -5,8 +5,10 @@ import "../../controls"
 
 // The event log, newest first. Name search and period are applied by the
 // event log itself; the category is picked out here.
-Page {
+SettingsPage {
     id: page
+
+    fillsPage: true
 
     title: qsTr("Event Log") + manager.dynTr
 
@@ -28,11 +30,9 @@ Page {
 
     RowLayout {
         id: filters
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        anchors.margins: 16
-        spacing: 16
+        Layout.fillWidth: true
+        Layout.bottomMargin: Theme.spacing
+        spacing: Theme.spacing
 
         TextBox {
             id: searchBox
@@ -46,8 +46,8 @@ Page {
             id: categoryBox
             objectName: "eventCategory"
             Layout.preferredWidth: 240
-            implicitHeight: 56
-            font.pixelSize: 20
+            implicitHeight: Theme.controlHeight
+            font.pixelSize: Theme.fontLarge
             model: page.categories
             displayText: qsTr(currentText) + manager.dynTr
             delegate: MenuItem {
@@ -62,8 +62,8 @@ Page {
             id: periodBox
             objectName: "eventPeriod"
             Layout.preferredWidth: 240
-            implicitHeight: 56
-            font.pixelSize: 20
+            implicitHeight: Theme.controlHeight
+            font.pixelSize: Theme.fontLarge
             model: page.periods
             displayText: qsTr(currentText) + manager.dynTr
             delegate: MenuItem {
@@ -90,28 +90,28 @@ Page {
 
             contentItem: RowLayout {
                 id: row
-                spacing: 16
+                spacing: Theme.spacing
 
                 ColumnLayout {
                     Layout.fillWidth: true
-                    spacing: 2
+                    spacing: Theme.spacingTight
 
                     Label {
                         objectName: "eventName"
                         Layout.fillWidth: true
                         text: modelData.name
                         wrapMode: Text.Wrap
-                        font.pixelSize: 20
+                        font.pixelSize: Theme.fontLarge
                         font.bold: true
-                        color: "#263238"
+                        color: Theme.text
                     }
                     Label {
                         Layout.fillWidth: true
                         visible: text !== ""
                         text: modelData.description
                         wrapMode: Text.Wrap
-                        font.pixelSize: 16
-                        color: "#607d8b"
+                        font.pixelSize: Theme.fontSmall
+                        color: Theme.hint
                     }
                 }
                 Column {
@@ -120,14 +120,14 @@ Page {
                         objectName: "eventTime"
                         anchors.right: parent.right
                         text: Qt.formatDateTime(modelData.timestamp, "dd-MMM-yy hh:mm")
-                        font.pixelSize: 18
-                        color: "#455a64"
+                        font.pixelSize: Theme.fontBody
+                        color: Theme.textSecondary
                     }
                     Label {
                         anchors.right: parent.right
                         text: qsTr(modelData.category) + manager.dynTr
-                        font.pixelSize: 14
-                        color: "#90a4ae"
+                        font.pixelSize: Theme.fontCaption
+                        color: Theme.faint
                     }
                 }
             }
@@ -137,11 +137,8 @@ Page {
     ListView {
         id: list
         objectName: "eventList"
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: filters.bottom
-        anchors.bottom: parent.bottom
-        anchors.margins: 16
+        Layout.fillWidth: true
+        Layout.fillHeight: true
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         model: events
@@ -152,8 +149,8 @@ Page {
             anchors.centerIn: parent
             visible: events.shownCount === 0
             text: qsTr("No events") + manager.dynTr
-            font.pixelSize: 22
-            color: "#90a4ae"
+            font.pixelSize: Theme.fontControl
+            color: Theme.faint
         }
     }
 }

@@ -77,13 +77,13 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         height: 72
-        Material.background: "white"
+        Material.background: Theme.background
 
         RowLayout {
             anchors.fill: parent
             anchors.leftMargin: 8
             anchors.rightMargin: 8
-            spacing: 8
+            spacing: Theme.spacingSmall
 
             RoundButton {
                 objectName: "settingsBackButton"
@@ -97,9 +97,9 @@ Item {
                 Layout.fillWidth: true
                 text: stack.currentItem && stack.currentItem.title !== undefined ? stack.currentItem.title : ""
                 elide: Text.ElideRight
-                font.pixelSize: 28
+                font.pixelSize: Theme.fontHeading
                 font.bold: true
-                color: "#263238"
+                color: Theme.text
             }
             RoundButton {
                 id: menuButton
@@ -113,13 +113,13 @@ Item {
                     y: menuButton.height
                     x: menuButton.width - width
                     width: 320
-                    font.pixelSize: 20
+                    font.pixelSize: Theme.fontLarge
                     // Flat, like the pop-ups: the shadow is not drawn everywhere.
                     background: Rectangle {
                         implicitWidth: 320
-                        color: "white"
-                        radius: 4
-                        border.color: "#cfd8dc"
+                        color: Theme.background
+                        radius: Theme.radius
+                        border.color: Theme.border
                     }
 
                     MenuItem {
@@ -187,12 +187,12 @@ Item {
                     onClicked: settings.openSection(modelData.title)
 
                     background: Rectangle {
-                        radius: 8
-                        color: parent.pressed ? "#e3f2fd" : "#f5f7f8"
-                        border.color: "#e0e0e0"
+                        radius: Theme.radiusLarge
+                        color: parent.pressed ? Theme.accentLight : Theme.panelLight
+                        border.color: Theme.border
                     }
                     contentItem: RowLayout {
-                        spacing: 16
+                        spacing: Theme.spacing
 
                         Image {
                             Layout.leftMargin: 8
@@ -202,15 +202,15 @@ Item {
                         }
                         ColumnLayout {
                             Layout.fillWidth: true
-                            spacing: 2
+                            spacing: Theme.spacingTight
 
                             Label {
                                 Layout.fillWidth: true
                                 text: modelData.label
                                 wrapMode: Text.Wrap
-                                font.pixelSize: 24
+                                font.pixelSize: Theme.fontControl
                                 font.bold: true
-                                color: "#263238"
+                                color: Theme.text
                             }
                             Label {
                                 Layout.fillWidth: true
@@ -218,8 +218,8 @@ Item {
                                 wrapMode: Text.Wrap
                                 maximumLineCount: 2
                                 elide: Text.ElideRight
-                                font.pixelSize: 17
-                                color: "#607d8b"
+                                font.pixelSize: Theme.fontSmall
+                                color: Theme.hint
                             }
                         }
                         Image {
@@ -285,7 +285,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             text: qsTr("Hold the configuration QR code in front of the barcode reader") + manager.dynTr
-            color: "#546e7a"
+            color: Theme.textMuted
         }
         Label {
             objectName: "scanConfigResult"
@@ -293,8 +293,8 @@ Item {
             visible: scanPopup.applied.length > 0
             wrapMode: Text.Wrap
             text: (qsTr("CONFIGURATION APPLIED") + manager.dynTr) + "\n" + scanPopup.applied.join("\n")
-            font.pixelSize: 22
-            color: "#2e7d32"
+            font.pixelSize: Theme.fontControl
+            color: Theme.ok
         }
     }
 

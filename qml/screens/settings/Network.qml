@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../../controls"
 
 // Overall network state and the primary connection, with the way to the
 // Ethernet pages.
@@ -84,7 +85,7 @@ SettingsPage {
         icon.width: 32
         icon.height: 32
         text: qsTr("Ethernet") + manager.dynTr
-        font.pixelSize: 20
+        font.pixelSize: Theme.fontLarge
         onClicked: {
             if (page.StackView.view)
                 page.StackView.view.push("qrc:/qml/screens/settings/Ethernet.qml")
@@ -95,8 +96,8 @@ SettingsPage {
             anchors.rightMargin: 16
             anchors.verticalCenter: parent.verticalCenter
             text: network.ethernet ? network.ethernet.state : ""
-            font.pixelSize: 18
-            color: "#607d8b"
+            font.pixelSize: Theme.fontBody
+            color: Theme.hint
         }
     }
 }

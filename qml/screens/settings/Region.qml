@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../../controls"
 
 // Language of the user interface, time zone and network time.
 SettingsPage {
@@ -58,7 +59,7 @@ SettingsPage {
         Layout.fillWidth: true
         Layout.topMargin: 8
         Layout.bottomMargin: 8
-        spacing: 16
+        spacing: Theme.spacing
 
         Repeater {
             model: ["el_GR", "en_US", "en_IE"]
@@ -75,12 +76,12 @@ SettingsPage {
                 onClicked: manager.language = modelData
 
                 contentItem: ColumnLayout {
-                    spacing: 8
+                    spacing: Theme.spacingSmall
 
                     Item {
                         Layout.alignment: Qt.AlignHCenter
                         implicitWidth: 72
-                        implicitHeight: 48
+                        implicitHeight: Theme.touchMinimum
 
                         Image {
                             objectName: "flag_" + modelData
@@ -98,16 +99,16 @@ SettingsPage {
                             visible: modelData === "en_IE"
                             width: 60
                             height: 40
-                            radius: 4
-                            color: "white"
-                            border.color: "#90a4ae"
+                            radius: Theme.radius
+                            color: Theme.background
+                            border.color: Theme.faint
 
                             Label {
                                 anchors.centerIn: parent
                                 text: "IE"
-                                font.pixelSize: 20
+                                font.pixelSize: Theme.fontLarge
                                 font.bold: true
-                                color: "#37474f"
+                                color: Theme.text
                             }
                         }
                     }
@@ -116,9 +117,9 @@ SettingsPage {
                         text: page.languageName(modelData)
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
-                        font.pixelSize: 20
+                        font.pixelSize: Theme.fontLarge
                         font.bold: languageButton.current
-                        color: languageButton.current ? "white" : "#263238"
+                        color: languageButton.current ? Theme.textOnAccent : Theme.text
                     }
                 }
             }
@@ -140,7 +141,7 @@ SettingsPage {
             objectName: "timezoneBox"
             width: 380
             height: 56
-            font.pixelSize: 18
+            font.pixelSize: Theme.fontBody
             enabled: page.zones.length > 0
             model: page.zones
             currentIndex: page.zoneIndex()
@@ -186,7 +187,7 @@ SettingsPage {
             objectName: "ntpServerField"
             width: 300
             height: 56
-            font.pixelSize: 18
+            font.pixelSize: Theme.fontBody
             inputMethodHints: Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText | Qt.ImhUrlCharactersOnly
             placeholderText: qsTr("pool.ntp.org") + manager.dynTr
             text: page.clock ? page.clock.ntpServer : ""
@@ -195,7 +196,7 @@ SettingsPage {
             objectName: "ntpServerApply"
             height: 56
             text: qsTr("APPLY") + manager.dynTr
-            font.pixelSize: 18
+            font.pixelSize: Theme.fontBody
             enabled: page.clock !== null && serverField.text !== page.clock.ntpServer
                      && page.validServer(serverField.text)
             onClicked: page.clock.ntpServer = serverField.text
@@ -210,7 +211,7 @@ SettingsPage {
             height: 56
             icon.source: "qrc:/qml/images/Icons/sync.svg"
             text: qsTr("SYNC NOW") + manager.dynTr
-            font.pixelSize: 18
+            font.pixelSize: Theme.fontBody
             enabled: page.clock !== null
             onClicked: page.clock.ntpSync()
         }

@@ -58,19 +58,19 @@ SettingsPage {
     ColumnLayout {
         Layout.fillWidth: true
         Layout.topMargin: 8
-        spacing: 8
+        spacing: Theme.spacingSmall
 
         Label {
             objectName: "updateProgressMessage"
             Layout.fillWidth: true
             text: page.updater && page.updater.progressMessage !== "" ? page.updater.progressMessage : "-"
             wrapMode: Text.Wrap
-            font.pixelSize: 18
-            color: "#455a64"
+            font.pixelSize: Theme.fontBody
+            color: Theme.textSecondary
         }
         RowLayout {
             Layout.fillWidth: true
-            spacing: 16
+            spacing: Theme.spacing
 
             ProgressBar {
                 objectName: "updateProgressBar"
@@ -85,8 +85,8 @@ SettingsPage {
                 Layout.preferredWidth: 64
                 horizontalAlignment: Text.AlignRight
                 text: (page.updater ? page.updater.progressPercent : 0) + "%"
-                font.pixelSize: 18
-                color: "#455a64"
+                font.pixelSize: Theme.fontBody
+                color: Theme.textSecondary
             }
         }
     }
@@ -94,25 +94,25 @@ SettingsPage {
     RowLayout {
         Layout.alignment: Qt.AlignRight
         Layout.topMargin: 24
-        spacing: 16
+        spacing: Theme.spacing
 
         Button {
             objectName: "updateCheckButton"
-            implicitHeight: 64
+            implicitHeight: Theme.rowHeight
             enabled: page.updater !== null && !page.working
             icon.source: "qrc:/qml/images/Icons/sync.svg"
             text: qsTr("CHECK FOR UPDATES") + manager.dynTr
-            font.pixelSize: 20
+            font.pixelSize: Theme.fontLarge
             onClicked: page.updater.check()
         }
         Button {
             objectName: "updateInstallButton"
-            implicitHeight: 64
+            implicitHeight: Theme.rowHeight
             highlighted: true
             enabled: page.updater !== null && page.updater.pending !== "" && !page.working
             icon.source: "qrc:/qml/images/Icons/download.svg"
             text: qsTr("INSTALL") + manager.dynTr
-            font.pixelSize: 20
+            font.pixelSize: Theme.fontLarge
             onClicked: installPopup.open()
         }
     }

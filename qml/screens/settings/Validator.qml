@@ -1,9 +1,10 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
 import "../../controls"
 
 // What the validation service reports about itself and its readers.
-Page {
+SettingsPage {
     id: page
 
     title: qsTr("Validator") + manager.dynTr
@@ -17,219 +18,199 @@ Page {
         return (value ? qsTr("Yes") : qsTr("No")) + manager.dynTr
     }
 
-    Flickable {
-        anchors.fill: parent
-        anchors.bottomMargin: buttons.height + 36
-        contentHeight: columns.height + 24
-        clip: true
-        boundsBehavior: Flickable.StopAtBounds
-        ScrollIndicator.vertical: ScrollIndicator {}
+    // Two columns of fixed width: rows whose height follows their width
+    // would make a layout that shares the width rearrange itself forever.
+    Row {
+        id: columns
+        Layout.fillWidth: true
+        spacing: Theme.spacingHuge
 
-        Row {
-            id: columns
-            x: 24
-            y: 12
-            width: parent.width - 48
-            spacing: 32
+        ColumnLayout {
+            width: (columns.width - columns.spacing) / 2
+            spacing: 0
 
-            Column {
-                width: (parent.width - parent.spacing) / 2
-
-                SettingsHeading {
-                    width: parent.width
-                    text: qsTr("Service") + manager.dynTr
-                }
-                MessageRowItem {
-                    objectName: "validatorStatus"
-                    width: parent.width
-                    label: qsTr("Status") + manager.dynTr
-                    value: validatorManager.status
-                }
-                MessageRowItem {
-                    objectName: "validatorReason"
-                    width: parent.width
-                    label: qsTr("Reason") + manager.dynTr
-                    value: validatorManager.reason
-                }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Version") + manager.dynTr
-                    value: validatorManager.version
-                }
-                MessageRowItem {
-                    objectName: "validatorVehicle"
-                    width: parent.width
-                    label: qsTr("Vehicle") + manager.dynTr
-                    value: validatorManager.vehicle
-                }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Route") + manager.dynTr
-                    value: validatorManager.route
-                }
-                MessageRowItem {
-                    objectName: "validatorDeviceId"
-                    width: parent.width
-                    label: qsTr("Device ID") + manager.dynTr
-                    value: manager.deviceId
-                }
-
-                SettingsHeading {
-                    width: parent.width
-                    text: qsTr("Barcode reader") + manager.dynTr
-                }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Active") + manager.dynTr
-                    value: page.barcode ? page.yesNo(page.barcode.active) : ""
-                }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Enabled") + manager.dynTr
-                    value: page.barcode ? page.yesNo(page.barcode.enabled) : ""
-                }
-                MessageRowItem {
-                    objectName: "validatorBarcodeFirmware"
-                    width: parent.width
-                    label: qsTr("Firmware") + manager.dynTr
-                    value: page.barcode ? page.barcode.firmware : ""
-                }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Model") + manager.dynTr
-                    value: page.barcode ? page.barcode.model : ""
-                }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Manufacturer") + manager.dynTr
-                    value: page.barcode ? page.barcode.manufacturer : ""
-                }
+            SettingsHeading {
+                text: qsTr("Service") + manager.dynTr
             }
+            SettingsRow {
+                objectName: "validatorStatus"
+                readOnly: true
+                title: qsTr("Status") + manager.dynTr
+                value: validatorManager.status
+            }
+            SettingsRow {
+                objectName: "validatorReason"
+                readOnly: true
+                title: qsTr("Reason") + manager.dynTr
+                value: validatorManager.reason
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Version") + manager.dynTr
+                value: validatorManager.version
+            }
+            SettingsRow {
+                objectName: "validatorVehicle"
+                readOnly: true
+                title: qsTr("Vehicle") + manager.dynTr
+                value: validatorManager.vehicle
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Route") + manager.dynTr
+                value: validatorManager.route
+            }
+            SettingsRow {
+                objectName: "validatorDeviceId"
+                readOnly: true
+                title: qsTr("Device ID") + manager.dynTr
+                value: manager.deviceId
+            }
+            SettingsHeading {
+                text: qsTr("Barcode reader") + manager.dynTr
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Active") + manager.dynTr
+                value: page.barcode ? page.yesNo(page.barcode.active) : ""
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Enabled") + manager.dynTr
+                value: page.barcode ? page.yesNo(page.barcode.enabled) : ""
+            }
+            SettingsRow {
+                objectName: "validatorBarcodeFirmware"
+                readOnly: true
+                title: qsTr("Firmware") + manager.dynTr
+                value: page.barcode ? page.barcode.firmware : ""
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Model") + manager.dynTr
+                value: page.barcode ? page.barcode.model : ""
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Manufacturer") + manager.dynTr
+                value: page.barcode ? page.barcode.manufacturer : ""
+            }
+        }
 
-            Column {
-                width: (parent.width - parent.spacing) / 2
+        ColumnLayout {
+            width: (columns.width - columns.spacing) / 2
+            spacing: 0
 
-                SettingsHeading {
-                    width: parent.width
-                    text: qsTr("RFID reader") + manager.dynTr
+            SettingsHeading {
+                text: qsTr("RFID reader") + manager.dynTr
+            }
+            SettingsRow {
+                objectName: "validatorRfidState"
+                readOnly: true
+                title: qsTr("State") + manager.dynTr
+                value: page.rfid ? page.rfid.state : ""
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Active") + manager.dynTr
+                value: page.rfid ? page.yesNo(page.rfid.active) : ""
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Error") + manager.dynTr
+                value: page.rfid ? page.rfid.error : ""
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Firmware") + manager.dynTr
+                value: page.rfid ? page.rfid.firmware : ""
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Model") + manager.dynTr
+                value: page.rfid ? page.rfid.model : ""
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Manufacturer") + manager.dynTr
+                value: page.rfid ? page.rfid.manufacturer : ""
+            }
+            SettingsRow {
+                readOnly: true
+                title: qsTr("Device UID") + manager.dynTr
+                value: page.rfid ? page.rfid.deviceUid : ""
+            }
+            SettingsHeading {
+                text: qsTr("SAM") + manager.dynTr
+            }
+            Label {
+                objectName: "validatorNoSam"
+                Layout.fillWidth: true
+                Layout.topMargin: Theme.spacingSmall
+                visible: !page.sam
+                wrapMode: Text.Wrap
+                text: qsTr("SAM not present") + manager.dynTr
+                font.pixelSize: Theme.fontBody
+                color: Theme.error
+            }
+            ColumnLayout {
+                Layout.fillWidth: true
+                visible: !!page.sam
+                spacing: 0
+                SettingsRow {
+                    readOnly: true
+                    title: qsTr("Slot") + manager.dynTr
+                    value: page.sam ? String(page.sam.slot) : ""
                 }
-                MessageRowItem {
-                    objectName: "validatorRfidState"
-                    width: parent.width
-                    label: qsTr("State") + manager.dynTr
-                    value: page.rfid ? page.rfid.state : ""
+                SettingsRow {
+                    objectName: "validatorSamName"
+                    readOnly: true
+                    title: qsTr("Name") + manager.dynTr
+                    value: page.sam ? page.sam.name : ""
                 }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Active") + manager.dynTr
-                    value: page.rfid ? page.yesNo(page.rfid.active) : ""
+                SettingsRow {
+                    readOnly: true
+                    title: qsTr("Version") + manager.dynTr
+                    value: page.sam ? page.sam.version : ""
                 }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Error") + manager.dynTr
-                    value: page.rfid ? page.rfid.error : ""
+                SettingsRow {
+                    readOnly: true
+                    title: qsTr("UID") + manager.dynTr
+                    value: page.sam ? page.sam.uid : ""
                 }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Firmware") + manager.dynTr
-                    value: page.rfid ? page.rfid.firmware : ""
+                SettingsRow {
+                    readOnly: true
+                    title: qsTr("Mode") + manager.dynTr
+                    value: page.sam ? page.sam.mode : ""
                 }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Model") + manager.dynTr
-                    value: page.rfid ? page.rfid.model : ""
+                SettingsRow {
+                    readOnly: true
+                    title: qsTr("Unlocked") + manager.dynTr
+                    value: page.sam ? page.yesNo(page.sam.unlocked) : ""
                 }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Manufacturer") + manager.dynTr
-                    value: page.rfid ? page.rfid.manufacturer : ""
-                }
-                MessageRowItem {
-                    width: parent.width
-                    label: qsTr("Device UID") + manager.dynTr
-                    value: page.rfid ? page.rfid.deviceUid : ""
-                }
-
-                SettingsHeading {
-                    width: parent.width
-                    text: qsTr("SAM") + manager.dynTr
-                }
-                Label {
-                    objectName: "validatorNoSam"
-                    width: parent.width
-                    visible: !page.sam
-                    wrapMode: Text.Wrap
-                    text: qsTr("SAM not present") + manager.dynTr
-                    font.pixelSize: 18
-                    color: "#d32f2f"
-                }
-                Column {
-                    width: parent.width
-                    visible: !!page.sam
-
-                    MessageRowItem {
-                        width: parent.width
-                        label: qsTr("Slot") + manager.dynTr
-                        value: page.sam ? String(page.sam.slot) : ""
-                    }
-                    MessageRowItem {
-                        objectName: "validatorSamName"
-                        width: parent.width
-                        label: qsTr("Name") + manager.dynTr
-                        value: page.sam ? page.sam.name : ""
-                    }
-                    MessageRowItem {
-                        width: parent.width
-                        label: qsTr("Version") + manager.dynTr
-                        value: page.sam ? page.sam.version : ""
-                    }
-                    MessageRowItem {
-                        width: parent.width
-                        label: qsTr("UID") + manager.dynTr
-                        value: page.sam ? page.sam.uid : ""
-                    }
-                    MessageRowItem {
-                        width: parent.width
-                        label: qsTr("Mode") + manager.dynTr
-                        value: page.sam ? page.sam.mode : ""
-                    }
-                    MessageRowItem {
-                        width: parent.width
-                        label: qsTr("Unlocked") + manager.dynTr
-                        value: page.sam ? page.yesNo(page.sam.unlocked) : ""
-                    }
-                    MessageRowItem {
-                        width: parent.width
-                        label: qsTr("Production") + manager.dynTr
-                        value: page.sam ? Qt.formatDate(page.sam.production, "yyyy-MM-dd") : ""
-                    }
+                SettingsRow {
+                    readOnly: true
+                    title: qsTr("Production") + manager.dynTr
+                    value: page.sam ? Qt.formatDate(page.sam.production, "yyyy-MM-dd") : ""
                 }
             }
         }
     }
 
-    Row {
-        id: buttons
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        anchors.margins: 16
-        // clear of the version label in the corner
-        anchors.bottomMargin: 28
-        spacing: 16
-
+    actions: [
         CustomButton {
             objectName: "validatorProvisionButton"
             flat: true
             text: qsTr("PROVISIONING") + manager.dynTr
             onClicked: provisionPopup.open()
-        }
+        },
         CustomButton {
             objectName: "validatorConfigButton"
             highlighted: true
             text: qsTr("CONFIGURATION") + manager.dynTr
             onClicked: page.StackView.view.push("qrc:/qml/screens/settings/ValidatorConfig.qml")
         }
-    }
+    ]
 
     ProvisionPopUp {
         id: provisionPopup

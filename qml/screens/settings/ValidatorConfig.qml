@@ -7,7 +7,7 @@ import "../../controls"
 // fault-screen and shutdown settings. Nothing is written before SAVE; on
 // leaving, the service's configuration is asked for again so that unsaved
 // edits do not linger in the shared object.
-Page {
+SettingsPage {
     id: page
 
     title: qsTr("Validator configuration") + manager.dynTr
@@ -61,114 +61,68 @@ Page {
         function onPassbackQrEnabledChanged() { qrSwitch.checked = page.config.passbackQrEnabled }
     }
 
-    Flickable {
-        anchors.fill: parent
-        anchors.bottomMargin: footerRow.height + 36
-        contentHeight: form.height + 24
-        clip: true
-        boundsBehavior: Flickable.StopAtBounds
-        ScrollIndicator.vertical: ScrollIndicator {}
+    TextBox {
+        id: urlBox
+        objectName: "configObcUrl"
+        Layout.fillWidth: true
+        Layout.bottomMargin: Theme.spacingSmall
+        label: qsTr("OBC URL") + manager.dynTr
+        placeholderText: "mqtt://host:port"
+        hint: qsTr("mqtt://[user[:password]@]host[:port]") + manager.dynTr
+        error: page.result === "invalid" ? qsTr("Invalid OBC URL") + manager.dynTr : ""
+        inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
+        onTextChanged: if (page.result === "invalid") page.result = ""
+    }
 
-        Column {
-            id: form
-            x: 24
-            y: 12
-            width: parent.width - 48
-            spacing: 12
-
-            TextBox {
-                id: urlBox
-                objectName: "configObcUrl"
-                width: parent.width
-                label: qsTr("OBC URL") + manager.dynTr
-                placeholderText: "mqtt://host:port"
-                hint: qsTr("mqtt://[user[:password]@]host[:port]") + manager.dynTr
-                error: page.result === "invalid" ? qsTr("Invalid OBC URL") + manager.dynTr : ""
-                inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
-                onTextChanged: if (page.result === "invalid") page.result = ""
-            }
-
-            GridLayout {
-                width: parent.width
-                columns: 2
-                columnSpacing: 24
-                rowSpacing: 12
-
-                Label {
-                    Layout.fillWidth: true
-                    text: qsTr("Pass-back time (seconds)") + manager.dynTr
-                    wrapMode: Text.Wrap
-                    font.pixelSize: 20
-                }
-                SpinBox {
-                    id: passbackSpin
-                    objectName: "configPassback"
-                    from: 0
-                    // Wide, so that saving never clips a configured value.
-                    to: 86400
-                    editable: true
-                    font.pixelSize: 22
-                }
-
-                Label {
-                    Layout.fillWidth: true
-                    text: qsTr("Pass-back for QR tickets") + manager.dynTr
-                    wrapMode: Text.Wrap
-                    font.pixelSize: 20
-                }
-                Switch {
-                    id: qrSwitch
-                    objectName: "configPassbackQr"
-                    implicitHeight: 56
-                }
-
-                Label {
-                    Layout.fillWidth: true
-                    text: qsTr("Show error description") + manager.dynTr
-                    wrapMode: Text.Wrap
-                    font.pixelSize: 20
-                }
-                Switch {
-                    id: errorDescSwitch
-                    objectName: "configShowErrorDesc"
-                    implicitHeight: 56
-                }
-
-                Label {
-                    Layout.fillWidth: true
-                    text: qsTr("Shutdown delay after ignition off (seconds)") + manager.dynTr
-                    wrapMode: Text.Wrap
-                    font.pixelSize: 20
-                }
-                SpinBox {
-                    id: shutdownSpin
-                    objectName: "configShutdownDelay"
-                    from: 0
-                    to: 86400
-                    stepSize: 10
-                    editable: true
-                    font.pixelSize: 22
-                }
-            }
+    SettingsRow {
+        title: qsTr("Pass-back time (seconds)") + manager.dynTr
+        SpinBox {
+            id: passbackSpin
+            objectName: "configPassback"
+            from: 0
+            // Wide, so that saving never clips a configured value.
+            to: 86400
+            editable: true
+            font.pixelSize: Theme.fontControl
+        }
+    }
+    SettingsRow {
+        title: qsTr("Pass-back for QR tickets") + manager.dynTr
+        Switch {
+            id: qrSwitch
+            objectName: "configPassbackQr"
+            implicitHeight: Theme.controlHeight
+        }
+    }
+    SettingsRow {
+        title: qsTr("Show error description") + manager.dynTr
+        Switch {
+            id: errorDescSwitch
+            objectName: "configShowErrorDesc"
+            implicitHeight: Theme.controlHeight
+        }
+    }
+    SettingsRow {
+        title: qsTr("Shutdown delay after ignition off (seconds)") + manager.dynTr
+        SpinBox {
+            id: shutdownSpin
+            objectName: "configShutdownDelay"
+            from: 0
+            to: 86400
+            stepSize: 10
+            editable: true
+            font.pixelSize: Theme.fontControl
         }
     }
 
-    Row {
-        id: footerRow
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        anchors.margins: 16
-        // clear of the version label in the corner
-        anchors.bottomMargin: 28
-        spacing: 16
-
+    actions: [
         Label {
             objectName: "configResult"
             anchors.verticalCenter: parent.verticalCenter
             text: (page.result === "saved" ? qsTr("Saved") : "") + manager.dynTr
-            font.pixelSize: 20
-            color: "#2e7d32"
-        }
+            font.pixelSize: Theme.fontLarge
+            color: Theme.ok
+        },
         CustomButton {
             objectName: "configReloadButton"
             flat: true
@@ -178,12 +132,12 @@ Page {
                 validatorManager.refreshConfig()
                 page.load()
             }
-        }
+        },
         CustomButton {
             objectName: "configSaveButton"
             highlighted: true
             text: qsTr("SAVE") + manager.dynTr
             onClicked: page.save()
         }
-    }
+    ]
 }

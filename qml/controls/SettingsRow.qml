@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "."
 
 // One setting: its name, with an optional hint below, on the left; on the
 // right either the controls placed inside the row or, for a read-only row,
@@ -11,34 +12,36 @@ Item {
     property string title
     property string description
     property string value
+    property color valueColor: Theme.textSecondary
     property bool readOnly: false
     default property alias controls: holder.data
 
     Layout.fillWidth: true
-    implicitHeight: Math.max(64, texts.implicitHeight + 16, holder.implicitHeight + 16)
+    implicitHeight: Math.max(Theme.rowHeight, texts.implicitHeight + Theme.spacing,
+                             holder.implicitHeight + Theme.spacing)
 
     ColumnLayout {
         id: texts
         anchors.left: parent.left
         anchors.right: row.readOnly ? valueLabel.left : holder.left
-        anchors.rightMargin: 16
+        anchors.rightMargin: Theme.spacing
         anchors.verticalCenter: parent.verticalCenter
-        spacing: 2
+        spacing: Theme.spacingTight
 
         Label {
             Layout.fillWidth: true
             text: row.title
             wrapMode: Text.Wrap
-            font.pixelSize: 20
-            color: "#263238"
+            font.pixelSize: Theme.fontLarge
+            color: Theme.text
         }
         Label {
             Layout.fillWidth: true
             visible: text !== ""
             text: row.description
             wrapMode: Text.Wrap
-            font.pixelSize: 15
-            color: "#607d8b"
+            font.pixelSize: Theme.fontSmall
+            color: Theme.hint
         }
     }
 
@@ -46,7 +49,7 @@ Item {
         id: holder
         anchors.right: parent.right
         anchors.verticalCenter: parent.verticalCenter
-        spacing: 12
+        spacing: Theme.spacing
         visible: !row.readOnly
     }
 
@@ -61,8 +64,9 @@ Item {
         text: row.value !== "" ? row.value : "-"
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideMiddle
-        font.pixelSize: 20
-        color: "#455a64"
+        font.pixelSize: Theme.fontLarge
+        font.bold: row.valueColor !== Theme.textSecondary
+        color: row.valueColor
     }
 
     Rectangle {
@@ -70,6 +74,6 @@ Item {
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         height: 1
-        color: "#eceff1"
+        color: Theme.panel
     }
 }
