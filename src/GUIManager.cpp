@@ -32,6 +32,18 @@ const QString TranslationFile = QStringLiteral(":/qml/translations/LTXGTerminalU
 const QString ValidSound = QStringLiteral("/opt/kivo/ltxgterminalui/Valid.wav");
 const QString InvalidSound = QStringLiteral("/opt/kivo/ltxgterminalui/Invalid.wav");
 
+// The reasons the system gives when the serial number cannot be saved. The
+// pop-up shows the reason it is given in the language of the interface;
+// these make the usual ones translatable.
+[[maybe_unused]] const char *const SaveFailureReasons[] = {
+    QT_TRANSLATE_NOOP("GUIManager", "Permission denied"),
+    QT_TRANSLATE_NOOP("GUIManager", "No such file or directory"),
+    QT_TRANSLATE_NOOP("GUIManager", "Read-only file system"),
+    QT_TRANSLATE_NOOP("GUIManager", "No space left on device"),
+    QT_TRANSLATE_NOOP("GUIManager", "Is a directory"),
+    QT_TRANSLATE_NOOP("GUIManager", "Input/output error"),
+};
+
 } // namespace
 
 // Every configuration key of the program with its typed default value.

@@ -532,6 +532,30 @@
         <source>Ready to issue card</source>
         <translation>Έτοιμο για έκδοση κάρτας</translation>
     </message>
+    <message>
+        <source>Permission denied</source>
+        <translation>Δεν επιτρέπεται η πρόσβαση</translation>
+    </message>
+    <message>
+        <source>No such file or directory</source>
+        <translation>Το αρχείο ή ο φάκελος δεν υπάρχει</translation>
+    </message>
+    <message>
+        <source>Read-only file system</source>
+        <translation>Το σύστημα αρχείων είναι μόνο για ανάγνωση</translation>
+    </message>
+    <message>
+        <source>No space left on device</source>
+        <translation>Δεν υπάρχει ελεύθερος χώρος στη συσκευή</translation>
+    </message>
+    <message>
+        <source>Is a directory</source>
+        <translation>Είναι φάκελος</translation>
+    </message>
+    <message>
+        <source>Input/output error</source>
+        <translation>Σφάλμα εισόδου/εξόδου</translation>
+    </message>
 </context>
 <context>
     <name>ImageBox</name>

@@ -345,7 +345,8 @@ void shootLanguage(Shooter &s, GUIManager &gui, const QString &pin)
     s.overlay(QStringLiteral("Media"), QStringLiteral("qrc:/qml/screens/Media.qml"));
     s.overlay(QStringLiteral("Unregistered"), QStringLiteral("qrc:/qml/screens/Unregistered.qml"));
 
-    emit gui.errorOccured(QStringLiteral("Card dispenser is not responding"));
+    // The reason the system gives when the serial number cannot be saved.
+    emit gui.errorOccured(QStringLiteral("Permission denied"));
     s.shoot(QStringLiteral("ErrorPopup"));
     if (QObject *popup = s.find(QStringLiteral("errorPopup")))
         QMetaObject::invokeMethod(popup, "close");

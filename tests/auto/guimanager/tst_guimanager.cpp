@@ -335,7 +335,12 @@ private slots:
         QSignalSpy error(m_gui.get(), QOverload<const QString &>::of(&GUIManager::errorOccured));
         m_gui->saveDeviceIdRequest("C00000001");
         QCOMPARE(error.count(), 1);
-        QVERIFY(!error.first().first().toString().isEmpty());
+        // The system's reason, which the pop-up shows in the interface's Greek.
+        const QString reason = error.first().first().toString();
+        QCOMPARE(reason, QStringLiteral("No such file or directory"));
+        m_gui->setLanguage("el_GR");
+        QCOMPARE(QCoreApplication::translate("GUIManager", qPrintable(reason)),
+                 QString::fromUtf8("Το αρχείο ή ο φάκελος δεν υπάρχει"));
         QVERIFY(m_log->contains("[GUIManager] ERROR: Could not save device S/N to file : "));
         QCOMPARE(m_gui->deviceId(), QStringLiteral("C00000001"));
         QCOMPARE(m_gui->screen(), QStringLiteral("Busy"));
