@@ -8,7 +8,10 @@
 #include <QDebug>
 #include <QSettings>
 
+#include <QVector>
+
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -23,6 +26,15 @@ QDateTime timestampOf(const QObject *object)
     return static_cast<const Event *>(object)->timestamp();
 }
 
+// What the writer's thread needs of an event: values, not the object.
+struct Record
+{
+    QString category;
+    QString name;
+    QString description;
+    QDateTime timestamp;
+};
+
 } // namespace
 
 EventManager::EventManager(Config &config, QObject *parent)
@@ -34,6 +46,7 @@ EventManager::EventManager(Config &config, const QString &fileName, QObject *par
     : QObject(parent)
     , m_config(config)
     , m_fileName(fileName)
+    , m_writer([this] { QMetaObject::invokeMethod(this, &EventManager::onWriterIdle, Qt::QueuedConnection); })
 {
     qRegisterMetaType<QList<QObject *>>();
     load();
@@ -74,11 +87,12 @@ void EventManager::load()
         }
         settings.endArray();
     });
-    // A file Qt cannot decode at all gives an empty log; the next save sets
-    // it aside.
+    // A file Qt cannot decode at all gives an empty log, and is set aside
+    // for a technician before anything replaces it.
     if (!decoded) {
         qWarning().noquote().nospace() << "[EventManager] WARN: Cannot read the event log file " << m_fileName;
         qDeleteAll(loaded);
+        SettingsFile::setAside(m_fileName);
         return;
     }
     for (Event *event : qAsConst(loaded)) {
@@ -89,23 +103,53 @@ void EventManager::load()
 
 void EventManager::save()
 {
-    SettingsFile::write(m_fileName, QSettings::IniFormat, [this](QSettings &settings) {
-        settings.clear();
-        settings.beginWriteArray(ArrayName, m_data.size());
-        for (int i = 0; i < m_data.size(); ++i) {
-            const auto *event = static_cast<const Event *>(m_data.at(i));
-            settings.setArrayIndex(i);
-            settings.setValue(CategoryKey, event->category());
-            settings.setValue(NameKey, event->name());
-            settings.setValue(DescKey, event->description());
-            settings.setValue(TimestampKey, event->timestamp());
-        }
-        settings.endArray();
-        settings.sync();
-        // A format error only concerns the old file, which this write replaced.
-        if (settings.status() == QSettings::AccessError)
-            qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write the event log file " << m_fileName;
+    QVector<Record> records;
+    records.reserve(m_data.size());
+    for (const QObject *object : qAsConst(m_data)) {
+        const auto *event = static_cast<const Event *>(object);
+        records.append({ event->category(), event->name(), event->description(), event->timestamp() });
+    }
+    m_writer.submit([fileName = m_fileName, records = std::move(records)] {
+        const bool written = SettingsFile::replace(fileName, QSettings::IniFormat, [&records](QSettings &settings) {
+            settings.beginWriteArray(ArrayName, records.size());
+            for (int i = 0; i < records.size(); ++i) {
+                settings.setArrayIndex(i);
+                settings.setValue(CategoryKey, records.at(i).category);
+                settings.setValue(NameKey, records.at(i).name);
+                settings.setValue(DescKey, records.at(i).description);
+                settings.setValue(TimestampKey, records.at(i).timestamp);
+            }
+            settings.endArray();
+        });
+        if (!written)
+            qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write the event log file " << fileName;
     });
+}
+
+void EventManager::flush()
+{
+    m_writer.flush();
+}
+
+void EventManager::whenSaved(QObject *context, const std::function<void()> &then)
+{
+    if (m_writer.idle()) {
+        then();
+        return;
+    }
+    m_whenSaved.append({ context, then });
+}
+
+void EventManager::onWriterIdle()
+{
+    // A write handed in after this call was queued is still to come.
+    if (!m_writer.idle())
+        return;
+    const auto waiting = std::exchange(m_whenSaved, {});
+    for (const auto &[context, then] : waiting) {
+        if (context)
+            then();
+    }
 }
 
 void EventManager::update()

@@ -1,16 +1,24 @@
 #pragma once
 
+#include "BackgroundWriter.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <QPair>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
+
+#include <functional>
 
 class Config;
 class Event;
 
 // The persistent event log: a bounded list of events kept in an INI file,
-// with a filtered, newest-first view for QML.
+// with a filtered, newest-first view for QML. The file is written on a
+// thread of its own, the whole list each time; changes that come while a
+// write runs go to disk together in the next one.
 class EventManager : public QObject
 {
     Q_OBJECT
@@ -32,6 +40,11 @@ public:
     void load();
     void save();
     void update();
+    // Blocks until every change so far is on disk.
+    void flush();
+    // Calls then on this thread once every change so far is on disk (at once
+    // if it is); not if context is gone by then.
+    void whenSaved(QObject *context, const std::function<void()> &then);
 
 signals:
     void dataChanged();
@@ -50,6 +63,7 @@ public slots:
     static QString defaultFileName();
 
 private:
+    void onWriterIdle();
 
     Config &m_config;
     QList<QObject *> m_data;
@@ -59,4 +73,7 @@ private:
     QDateTime m_filterFrom;
     QDateTime m_filterTo;
     QString m_fileName;
+    QList<QPair<QPointer<QObject>, std::function<void()>>> m_whenSaved;
+    // Last, so that it is gone, its writes done, before anything it writes.
+    BackgroundWriter m_writer;
 };

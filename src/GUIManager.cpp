@@ -549,13 +549,13 @@ void GUIManager::settingsLogoutRequest()
 void GUIManager::shutdownRequest()
 {
     showGoingDown(QStringLiteral(QT_TR_NOOP("Shutting down")));
-    m_inspector.systemShutdown();
+    m_eventLog.whenSaved(this, [this] { m_inspector.systemShutdown(); });
 }
 
 void GUIManager::rebootRequest()
 {
     showGoingDown(QStringLiteral(QT_TR_NOOP("Rebooting")));
-    m_inspector.systemReboot();
+    m_eventLog.whenSaved(this, [this] { m_inspector.systemReboot(); });
 }
 
 void GUIManager::exitRequest()
@@ -609,7 +609,12 @@ void GUIManager::onIgnitionChanged()
         m_eventLog.push(new Event(QStringLiteral("Board"), QStringLiteral("Ignition off"), QString(),
                                   QDateTime::currentDateTime()));
         m_session.logoutRequest();
-        m_inspector.scheduleShutdown(shutdownDelaySec());
+        // The board may cut the power when the shutdown is done: the events
+        // go to disk first.
+        m_eventLog.whenSaved(this, [this] {
+            if (m_ignition == Ignition::Off)
+                m_inspector.scheduleShutdown(shutdownDelaySec());
+        });
         m_screenTimer.stop();
         m_goingDown = false;
         serve(true);

@@ -22,5 +22,14 @@ public:
     // "<fileName>.damaged" (replacing an older one) for a technician to look
     // at, and work runs again on a new, empty file.
     static void write(const QString &fileName, QSettings::Format format, const Work &work);
+    // Writes a new file with work and puts it in the place of the old one in
+    // one step: a reader, or a start after a crash, finds the old file or
+    // the new one, never a torn one. The old file is not read, so a damaged
+    // one does not stand in the way. False if the new file could not be
+    // written or put in place; the old one then stays.
+    static bool replace(const QString &fileName, QSettings::Format format, const Work &work);
+    // Moves a file that cannot be decoded to damagedName(), for a
+    // technician to look at; false if it could not be moved.
+    static bool setAside(const QString &fileName);
     static QString damagedName(const QString &fileName);
 };

@@ -153,6 +153,7 @@ private slots:
         QCOMPARE(first->parent(), events.get());
         QCOMPARE(visibleNames(*events).size(), 1001);
         QVERIFY(visibleNames(*events).contains(QStringLiteral("E0")));
+        events->flush();
         QCOMPARE(readFile().size(), 1001);
 
         events->push(new Event(QStringLiteral("Board"), QStringLiteral("Ignition off"), QString(),
@@ -161,6 +162,7 @@ private slots:
         QCOMPARE(names.size(), 1001);
         QVERIFY(!names.contains(QStringLiteral("E0")));
         QCOMPARE(names.first(), QStringLiteral("Ignition off"));
+        events->flush();
         const QVector<Entry> file = readFile();
         QCOMPARE(file.size(), 1001);
         QCOMPARE(file.first().name, QStringLiteral("E1"));
@@ -191,6 +193,7 @@ private slots:
         auto events = open();
         QVERIFY(log.matching(QStringLiteral("[EventManager] Deleted 2 event(s) older than ")).size() == 1);
         QCOMPARE(visibleNames(*events), QStringList({ "Fresh", "Recent" }));
+        events->flush();
         QVERIFY(inode(logPath()) != before);
         QCOMPARE(readFile().size(), 2);
         QCOMPARE(readFile().first().name, QStringLiteral("Recent"));
@@ -206,10 +209,12 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("[EventManager] Deleted 4 event(s) older than ")
                              + t2.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))));
         QCOMPARE(visibleNames(*events), QStringList({ "C" }));
+        events->flush();
         QCOMPARE(readFile().size(), 1);
 
         events->clear();
         QVERIFY(visibleNames(*events).isEmpty());
+        events->flush();
         QVERIFY(readFile().isEmpty());
         auto reopened = open();
         QVERIFY(visibleNames(*reopened).isEmpty());
@@ -257,7 +262,7 @@ private slots:
     void roundTrip()
     {
         const QDateTime now = QDateTime::currentDateTime();
-        const QVector<Entry> written {
+        QVector<Entry> written {
             { "General", "Maintenance login", "User ID : 0\nFirst name : KIVO\nLast name : Admin\nDate : x", now.addMSecs(-1234) },
             { "Board", "Ignition off", "", now.addSecs(-1) },
             { "Κατηγορία", "a=b; c\\d \"quoted\" [events]", "#not a comment\n\ttab", now },
@@ -269,11 +274,26 @@ private slots:
             ino_t previous = 0;
             for (const Entry &entry : written) {
                 events->push(new Event(entry.category, entry.name, entry.desc, entry.timestamp));
+                events->flush();
                 QVERIFY(inode(logPath()) != previous);
                 previous = inode(logPath());
             }
             const QStringList files = QDir(m_dir->path()).entryList(QStringList { "events.ini*" }, QDir::Files);
             QCOMPARE(files, QStringList({ "events.ini" }));
+
+            // Told once the last push is on disk; not if the one asking is gone.
+            QVector<Entry> onDisk;
+            QObject context;
+            auto *gone = new QObject;
+            bool goneCalled = false;
+            events->push(new Event("General", "Last", "", now.addSecs(1)));
+            events->whenSaved(&context, [&] { onDisk = readFile(); });
+            events->whenSaved(gone, [&] { goneCalled = true; });
+            delete gone;
+            QTRY_COMPARE(onDisk.size(), written.size() + 1);
+            QCOMPARE(onDisk.last().name, QStringLiteral("Last"));
+            QVERIFY(!goneCalled);
+            written.append(onDisk.last());
         }
         auto reopened = open();
         auto loaded = reopened->property("data").value<QList<QObject *>>();
@@ -303,6 +323,7 @@ private slots:
             QVERIFY(visibleNames(*events).isEmpty());
             // The next save replaces the damaged file with a clean one.
             events->push(new Event("General", "Application started", "", QDateTime::currentDateTime()));
+            events->flush();
             QVERIFY(!log.contains(QStringLiteral("Cannot write")));
         }
         {
@@ -344,6 +365,7 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("[EventManager] Loading saved events : from=1999999000 to=2000000000")));
         QVERIFY(log.contains(QStringLiteral("[EventManager] Deleted 1000 event(s) older than ")));
         QVERIFY(visibleNames(*events).isEmpty());
+        events->flush();
         QVERIFY(readFile().isEmpty());
 
         // A log that cannot be written still works in memory and says so.
@@ -353,6 +375,7 @@ private slots:
         const QString unwritable = blocker.fileName() + QStringLiteral("/events.ini");
         EventManager lost(*m_config, unwritable);
         lost.push(new Event("General", "Application started", "", QDateTime::currentDateTime()));
+        lost.flush();
         QVERIFY(log.contains(QStringLiteral("[EventManager] WARN: Cannot write the event log file ") + unwritable));
         QCOMPARE(visibleNames(lost), QStringList({ "Application started" }));
     }

@@ -369,9 +369,10 @@ private slots:
 
         m_peer->publish("kivo/board/status", boardStatus(false));
         QTRY_COMPARE_WITH_TIMEOUT(m_gui->screen(), QStringLiteral("ScreenSaver"), 10000);
-        QVERIFY(m_log->contains("[Inspector] Scheduling System shutdown in : 60 sec(s)"));
+        QVERIFY(QTest::qWaitFor([this] { return m_log->contains("[Inspector] Scheduling System shutdown in : 60 sec(s)"); }, 5000));
+        // The shutdown is asked for once the event is on disk.
+        QVERIFY(eventsText().contains("Ignition off"));
         QCOMPARE(json(m_peer->waitForMessage("kivo/ui/status")).value("technician").toBool(), false);
-        QVERIFY(QTest::qWaitFor([this] { return eventsText().contains("Ignition off"); }, 5000));
 
         // Ignition back on: the shutdown is called off and the idle rule
         // brings the normal page back.
