@@ -74,7 +74,14 @@ ApplicationWindow {
         const bottom = field.mapToItem(null, 0, field.height).y + keyboardShift
         keyboardShift = Math.max(0, bottom + 16 - (window.height - panel.panelHeight))
     }
-    onActiveFocusItemChanged: fitKeyboard()
+    onActiveFocusItemChanged: {
+        if (activeFocusItem && activeFocusItem.inputMethodHints !== undefined)
+            keyboardWanted = true
+        fitKeyboard()
+    }
+    // The keyboard is made when a text field first takes the focus: the
+    // passenger screens never need it, and it weighs on the start-up.
+    property bool keyboardWanted: false
 
     // Qt's virtual keyboard, where it is the input method; over everything,
     // pop-ups included.
@@ -84,7 +91,7 @@ ApplicationWindow {
         parent: Overlay.overlay
         anchors.fill: parent
         z: 10000
-        active: typeof qtVirtualKeyboard !== "undefined" && qtVirtualKeyboard
+        active: window.keyboardWanted && typeof qtVirtualKeyboard !== "undefined" && qtVirtualKeyboard
         source: "qrc:/qml/controls/Keyboard.qml"
     }
     Connections {

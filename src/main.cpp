@@ -51,8 +51,10 @@ int main(int argc, char *argv[])
             return commandLine.exitCode;
     }
 
-    // Selects the on-screen keyboard; must be set before the application exists.
-    const QByteArray inputMethod = onScreenKeyboard();
+    // Selects the on-screen keyboard, unless the environment names one; must
+    // be set before the application exists.
+    const QByteArray inputMethod = qEnvironmentVariableIsSet("QT_IM_MODULE") ? qgetenv("QT_IM_MODULE")
+                                                                             : onScreenKeyboard();
     qputenv("QT_IM_MODULE", inputMethod);
     // Qt only honours this attribute when it is set before the application
     // object is created.

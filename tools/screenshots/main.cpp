@@ -260,15 +260,20 @@ public:
     void typeInto(const QString &fieldName, const QString &shot)
     {
         auto *field = qobject_cast<QQuickItem *>(find(fieldName));
-        QObject *keyboard = find(QStringLiteral("keyboard"));
-        if (!field || !keyboard) {
-            fail(QStringLiteral("no field %1 or no keyboard for %2").arg(fieldName, shot));
+        if (!field) {
+            fail(QStringLiteral("no field %1 for %2").arg(fieldName, shot));
             return;
         }
         // A terminal's only window has the focus; here it is asked for.
         m_window.requestActivate();
         waitFor([&] { return m_window.isActive(); }, 2000);
         field->forceActiveFocus();
+        // Made when a field first takes the focus.
+        QObject *keyboard = nullptr;
+        if (!waitFor([&] { return (keyboard = find(QStringLiteral("keyboard"))) != nullptr; }, 5000)) {
+            fail(QStringLiteral("no keyboard for %1").arg(shot));
+            return;
+        }
         QGuiApplication::inputMethod()->show();
         if (!waitFor([&] { return keyboard->property("active").toBool(); }, 5000)) {
             fail(QStringLiteral("the keyboard did not open for %1").arg(fieldName));
