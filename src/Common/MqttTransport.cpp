@@ -1,5 +1,7 @@
 #include "MqttTransport.h"
 
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QMetaObject>
 #include <QSocketNotifier>
 #include <QVarLengthArray>
@@ -114,32 +116,46 @@ void MqttTransport::connectToHost()
     m_disconnecting = false;
     releaseHandle();
 
-    ClientError failure = createHandle();
-    if (failure == NoError) {
-        const quint16 keepAlive = m_keepAlive == 0 ? 0 : std::max(m_keepAlive, MinKeepAlive);
-        // Resolves the host name synchronously; the TCP connect itself is
-        // non-blocking, but a refusal on the loopback shows up at once.
-        const int rc = m_hostname.isEmpty()
-            ? MOSQ_ERR_EAI
-            : mosquitto_connect_async(m_mosq, m_hostname.toUtf8().constData(), m_port, keepAlive);
-        if (rc != MOSQ_ERR_SUCCESS)
-            failure = errorFromMosquitto(rc);
-    }
-
+    const ClientError failure = m_hostname.isEmpty() ? TransportInvalid : createHandle();
     m_state = Connecting;
+    const quint64 generation = m_generation;
     if (failure == NoError) {
-        syncSocket();
-        m_miscTimer.start();
+        // A name lookup can take seconds (a slow or absent DNS server): it
+        // runs on Qt's lookup thread, and the TCP connect itself does not block.
+        QHostInfo::lookupHost(m_hostname, this, [this, generation](const QHostInfo &host) {
+            if (generation == m_generation && m_state == Connecting)
+                connectToAddress(host);
+        });
     } else {
-        // libmosquitto reports no callback on this path. Finish the attempt
-        // from the event loop, so that the caller sees Connecting first.
-        const quint64 generation = m_generation;
+        // Finish the attempt from the event loop, so that the caller sees
+        // Connecting first.
         QMetaObject::invokeMethod(this, [this, generation, failure] {
             if (generation == m_generation && m_state == Connecting)
                 closeConnection(failure);
         }, Qt::QueuedConnection);
     }
     emit stateChanged(m_state);
+}
+
+void MqttTransport::connectToAddress(const QHostInfo &host)
+{
+    if (host.error() != QHostInfo::NoError || host.addresses().isEmpty()) {
+        closeConnection(TransportInvalid);
+        return;
+    }
+    const quint16 keepAlive = m_keepAlive == 0 ? 0 : std::max(m_keepAlive, MinKeepAlive);
+    // Each address in turn, as the resolver ordered them: a refusal (the
+    // broker on the loopback listens on IPv4 only, say) shows up at once.
+    int rc = MOSQ_ERR_EAI;
+    for (const QHostAddress &address : host.addresses()) {
+        rc = mosquitto_connect_async(m_mosq, address.toString().toUtf8().constData(), m_port, keepAlive);
+        if (rc == MOSQ_ERR_SUCCESS) {
+            syncSocket();
+            m_miscTimer.start();
+            return;
+        }
+    }
+    closeConnection(errorFromMosquitto(rc));
 }
 
 void MqttTransport::disconnectFromHost()

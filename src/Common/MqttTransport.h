@@ -15,6 +15,7 @@
 struct mosquitto;
 struct mosquitto_message;
 
+class QHostInfo;
 class QSocketNotifier;
 
 namespace manager {
@@ -139,6 +140,7 @@ private:
     void onMiscTimeout();
 
     ClientError createHandle();
+    void connectToAddress(const QHostInfo &host);
     void releaseHandle();
     void dropNotifiers();
     void syncSocket();

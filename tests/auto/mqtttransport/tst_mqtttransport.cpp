@@ -469,6 +469,21 @@ void tst_MqttTransport::refusedConnectionEndsDisconnected()
     // Each attempt reports its error again, though the value is the same.
     transport.connectToHost();
     QTRY_COMPARE_WITH_TIMEOUT(log.entries, attempt + attempt, Timeout);
+
+    // A name that does not resolve fails the same way, from the event loop.
+    log.entries.clear();
+    transport.setHostname(QStringLiteral("no-such-broker.invalid"));
+    transport.connectToHost();
+    QCOMPARE(log.entries, QStringList({ "state:Connecting" }));
+    QTRY_COMPARE_WITH_TIMEOUT(log.entries, attempt, Timeout);
+
+    // A name is looked up, and its addresses tried in turn.
+    log.entries.clear();
+    transport.setHostname(QStringLiteral("localhost"));
+    transport.setPort(m_broker.port());
+    transport.connectToHost();
+    QCOMPARE(log.entries, QStringList({ "state:Connecting" }));
+    QTRY_COMPARE_WITH_TIMEOUT(transport.state(), MqttTransport::Connected, Timeout);
 }
 
 void tst_MqttTransport::badCredentialsAreReported()
