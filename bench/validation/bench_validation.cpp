@@ -14,6 +14,7 @@
 #include "Measure.h"
 #include "MosquittoBroker.h"
 #include "MqttPeer.h"
+#include "Payloads.h"
 #include "RawRequester.h"
 #include "Resources.h"
 #include "logger.h"
@@ -34,30 +35,12 @@
 using bench::Stats;
 using bench::stats;
 
+using bench::OnlineStatus;
+using bench::ticket;
+
 namespace {
 
-// A ticket as the validation service reports it: valid ones and refusals
-// alternate, so both paths (sound only; sound and the refusal page) count.
-QByteArray ticket(int i)
-{
-    const bool valid = i % 2 == 0;
-    return QByteArrayLiteral("{\"transaction\":{\"result\":") + (valid ? "true" : "false")
-        + QByteArrayLiteral(",\"type\":0,\"ticketId\":\"T-") + QByteArray::number(100000 + i)
-        + QByteArrayLiteral("\",\"fareProductName\":\"Single ticket 90'\",\"passengerTypeName\":\"Adult\",")
-        + (valid ? QByteArrayLiteral("") : QByteArrayLiteral("\"denyReason\":{\"id\":101},"))
-        + QByteArrayLiteral("\"barcode\":{\"fromStopGroupName\":\"Harbour\",\"toStopGroupName\":\"University\","
-                            "\"transferRemainingMin\":75}}}");
-}
-
-const QByteArray OnlineStatus = QByteArrayLiteral(
-    "{\"service\":true,\"device\":{\"rfid\":{\"state\":1,\"active\":true,\"error\":\"\",\"slots\":[true],\"sams\":[]},"
-    "\"barcode\":{\"active\":true,\"enabled\":false}},\"obu\":{\"vehicleUuid\":\"BUS-1042\"},"
-    "\"route\":{\"axisName\":\"Line 5\"},"
-    "\"state\":{\"init\":false,\"hasRfid\":true,\"hasObu\":true,\"hasNtp\":true,\"hasRoute\":true}}");
-
-const QByteArray BoardStatus = QByteArrayLiteral(
-    "{\"service\":true,\"device\":{\"active\":true,\"ignition\":true,\"poleId\":\"POLE-07\",\"temperature\":41.5,"
-    "\"voltage\":27.6,\"uptime\":3600}}");
+const QByteArray BoardStatus = bench::boardStatus(true);
 
 } // namespace
 

@@ -56,7 +56,6 @@ SettingsPage {
                 font: categoryBox.font
                 highlighted: categoryBox.highlightedIndex === index
             }
-            onActivated: events.invalidate()
         }
         ComboBox {
             id: periodBox
@@ -79,9 +78,9 @@ SettingsPage {
     SortFilterModel {
         id: events
         model: eventLogManager.data
-        filterAcceptsItem: function(entry) {
-            return categoryBox.currentIndex <= 0
-                    || entry.modelData.category === page.categories[categoryBox.currentIndex]
+        // "All categories" needs no pass over the entries.
+        filterAcceptsItem: categoryBox.currentIndex <= 0 ? null : function(entry) {
+            return entry.modelData.category === page.categories[categoryBox.currentIndex]
         }
         delegate: ItemDelegate {
             width: list.width
