@@ -67,7 +67,7 @@ if(DPKG_SHLIBDEPS_EXECUTABLE)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     list(APPEND LTXG_RUNTIME_DEPENDS
-        libqt5core5a libqt5gui5 libqt5qml5 libqt5quickcontrols2-5
+        libqt5core5a libqt5gui5 libqt5network5 libqt5qml5 libqt5quickcontrols2-5
         libmosquitto1 libqrcodegencpp1)
 endif()
 list(JOIN LTXG_RUNTIME_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
