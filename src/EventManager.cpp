@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QSettings>
-
 #include <QVector>
 
 #include <algorithm>

@@ -4,7 +4,6 @@
 #include <QFile>
 
 #include <new>
-
 #include <unistd.h>
 
 bool SettingsFile::read(const QString &fileName, QSettings::Format format, const Work &work)
