@@ -80,7 +80,8 @@ private:
         const QJsonObject status{{"service", true},
                                  {"device", QJsonObject{{"barcode", barcode}}},
                                  {"state", QJsonObject{{"init", true}}}};
-        QVERIFY(m_service->publish("kivo/blm/status", QJsonDocument(status).toJson()));
+        // Retained, as the service does: the UI may still be subscribing.
+        QVERIFY(m_service->publish("kivo/blm/status", QJsonDocument(status).toJson(), 1, true));
     }
 
     // The event rows on screen, top to bottom: name, a blank, time.
