@@ -7,13 +7,21 @@ set(LTXG_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 set(LTXG_PACKAGING_BINARY_DIR ${CMAKE_BINARY_DIR}/packaging)
 
 # gui.conf with every key at its default, written from the program's own
-# defaults so that the two never drift apart.
-add_executable(ltxg_guiconf ${LTXG_PACKAGING_DIR}/guiconf.cpp)
-target_link_libraries(ltxg_guiconf PRIVATE ltxgterminal ltxg_warnings)
-set_target_properties(ltxg_guiconf PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LTXG_PACKAGING_BINARY_DIR})
+# defaults so that the two never drift apart. A cross build runs the native
+# build's writer: the file is the same on every architecture.
+if(CMAKE_CROSSCOMPILING)
+    set(LTXG_GUICONF_WRITER ${LTXG_HOST_TOOLS}/packaging/ltxg_guiconf)
+    set(LTXG_GUICONF_DEPENDS ${LTXG_GUICONF_WRITER})
+else()
+    add_executable(ltxg_guiconf ${LTXG_PACKAGING_DIR}/guiconf.cpp)
+    target_link_libraries(ltxg_guiconf PRIVATE ltxgterminal ltxg_warnings)
+    set_target_properties(ltxg_guiconf PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LTXG_PACKAGING_BINARY_DIR})
+    set(LTXG_GUICONF_WRITER $<TARGET_FILE:ltxg_guiconf>)
+    set(LTXG_GUICONF_DEPENDS ltxg_guiconf)
+endif()
 add_custom_command(OUTPUT ${LTXG_PACKAGING_BINARY_DIR}/gui.conf
-    COMMAND ltxg_guiconf ${LTXG_PACKAGING_BINARY_DIR}/gui.conf
-    DEPENDS ltxg_guiconf
+    COMMAND ${LTXG_GUICONF_WRITER} ${LTXG_PACKAGING_BINARY_DIR}/gui.conf
+    DEPENDS ${LTXG_GUICONF_DEPENDS}
     COMMENT "Writing the default gui.conf")
 add_custom_target(ltxg_default_config ALL DEPENDS ${LTXG_PACKAGING_BINARY_DIR}/gui.conf)
 
@@ -41,6 +49,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX ${LTXG_INSTALL_DIR})
 # The terminal gets the program without its debugging information.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The architecture of the program, not of the machine that packs it.
+if(LTXG_DEB_ARCH)
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${LTXG_DEB_ARCH})
+endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # polkitd reads the rule that lets the service set the time zone.

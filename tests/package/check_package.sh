@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Debian package from an already built tree and checks what it
-# holds. Usage: check_package.sh <build dir> <scratch dir>
+# holds. Usage: check_package.sh <build dir> <scratch dir> [<arch> <emulator>]
+# (a cross build's architecture, and the emulator that runs its program).
 set -uo pipefail
 
 build=$1
 out=$2
+arch=${3:-$(dpkg --print-architecture)}
+emulator=${4:-}
 dir=opt/kivo/ltxgterminalui
 unit=lib/systemd/system/ltxgterminalui.service
 rules=usr/share/polkit-1/rules.d/60-ltxgterminalui.rules
@@ -43,7 +46,7 @@ echo "package: $(basename "$deb")"
 
 # Control fields.
 [ "$(dpkg-deb -f "$deb" Package)" = ltxgterminalui ] || fail "Package is '$(dpkg-deb -f "$deb" Package)'"
-[ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is '$(dpkg-deb -f "$deb" Architecture)'"
+[ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "Architecture is '$(dpkg-deb -f "$deb" Architecture)', not $arch"
 [ -n "$(dpkg-deb -f "$deb" Version)" ] || fail "no Version"
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"
 for package in libqt5core5a libqt5gui5 libqt5qml5 libqt5quick5 libqt5quickcontrols2-5 libqt5svg5 \
@@ -98,7 +101,18 @@ expect_line "$conf" "settingsPin=3917"
 expect_line "$conf" "locale=el_GR"
 expect_line "$conf" "dispenser=kivo/dispenser"
 
-version=$(QT_QPA_PLATFORM=offscreen "$root/$dir/LTXGTerminalUI" --version 2>&1) || fail "the packaged program fails to run: $version"
+# The program is built for the package's architecture.
+machine=$(readelf -h "$root/$dir/LTXGTerminalUI" | sed -n 's/^ *Machine: *//p')
+case $arch in
+amd64) expected_machine="Advanced Micro Devices X86-64" ;;
+arm64) expected_machine=AArch64 ;;
+armhf) expected_machine=ARM ;;
+*) expected_machine=$machine ;;
+esac
+[ "$machine" = "$expected_machine" ] || fail "the program is built for '$machine', not $arch"
+echo "program: $(file -b "$root/$dir/LTXGTerminalUI" 2>/dev/null | cut -d, -f1-2)"
+
+version=$(QT_QPA_PLATFORM=offscreen $emulator "$root/$dir/LTXGTerminalUI" --version 2>&1) || fail "the packaged program fails to run: $version"
 grep -q '^LTXGTerminalUI ' <<<"$version" || fail "the packaged program printed '$version' for --version"
 
 # The polkit rule: JavaScript that parses, for the service user only, and
