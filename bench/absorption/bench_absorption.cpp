@@ -13,7 +13,7 @@
 #include "MosquittoBroker.h"
 #include "MqttPeer.h"
 #include "Resources.h"
-#include "logger.h"
+#include "Terminal.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -212,18 +212,9 @@ int main(int argc, char *argv[])
     }
 
     QTemporaryDir dir;
-    QFile serial(dir.filePath(QStringLiteral("serialnumber")));
-    if (!serial.open(QIODevice::WriteOnly))
-        return 1;
-    serial.write("K00000042\n");
-    serial.close();
-    manager::Logger::instance();
     Config config(dir.filePath(QStringLiteral("gui.conf")), GUIManager::Defaults);
-    config.set(QStringLiteral("log/syslog"), false);
-    config.set(QStringLiteral("log/stderr"), false);
-    config.set(QStringLiteral("mqtt/host"), broker.host());
-    config.set(QStringLiteral("mqtt/port"), int(broker.port()));
-    config.set(QStringLiteral("gui/deviceId"), serial.fileName());
+    if (!bench::prepareTerminal(dir.path(), config, broker.host(), broker.port()))
+        return 1;
     GUIManager gui(config, dir.filePath(QStringLiteral("events.ini")));
     gui.load();
     auto *window = qobject_cast<QQuickWindow *>(gui.parent());

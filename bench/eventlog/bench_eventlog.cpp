@@ -9,11 +9,11 @@
 #include "EventManager.h"
 #include "GUIManager.h"
 #include "Measure.h"
+#include "Terminal.h"
 #include "logger.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -27,19 +27,7 @@ int main(int argc, char *argv[])
     const int pushes = qMax(10, argc > 1 ? QByteArray(argv[1]).toInt() : 500);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("events.ini"));
-    {
-        QSettings settings(file, QSettings::IniFormat);
-        settings.beginWriteArray(QStringLiteral("events"), 1000);
-        const QDateTime now = QDateTime::currentDateTime();
-        for (int i = 0; i < 1000; ++i) {
-            settings.setArrayIndex(i);
-            settings.setValue(QStringLiteral("category"), QStringLiteral("General"));
-            settings.setValue(QStringLiteral("name"), QStringLiteral("Maintenance login"));
-            settings.setValue(QStringLiteral("desc"), QStringLiteral("User ID : 0\nFirst name : KIVO\nLast name : Admin"));
-            settings.setValue(QStringLiteral("timestamp"), now.addSecs(i - 1000));
-        }
-        settings.endArray();
-    }
+    bench::writeEventLog(file, 1000);
     // The program's logging, to nowhere.
     manager::Logger::instance();
     Config config(dir.filePath(QStringLiteral("gui.conf")), GUIManager::Defaults);

@@ -9,13 +9,12 @@
 //
 //   build/bench/startup/bench_startup [runs]
 #include "MosquittoBroker.h"
+#include "Terminal.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -154,20 +153,7 @@ int main(int argc, char *argv[])
     }
     const QString log = dir.filePath(QStringLiteral("events.ini"));
     const QString fullLog = dir.filePath(QStringLiteral("events-full.ini"));
-    {
-        // Written as the program writes it.
-        QSettings settings(fullLog, QSettings::IniFormat);
-        const QDateTime last = QDateTime::currentDateTime().addSecs(-60);
-        settings.beginWriteArray(QStringLiteral("events"), 1000);
-        for (int i = 0; i < 1000; ++i) {
-            settings.setArrayIndex(i);
-            settings.setValue(QStringLiteral("category"), QStringLiteral("General"));
-            settings.setValue(QStringLiteral("name"), QStringLiteral("Application started"));
-            settings.setValue(QStringLiteral("desc"), QString());
-            settings.setValue(QStringLiteral("timestamp"), last.addSecs((i - 999) * 600));
-        }
-        settings.endArray();
-    }
+    bench::writeEventLog(fullLog, 1000);
     const auto startWith = [&](bool full) {
         QFile::remove(log);
         return !full || QFile::copy(fullLog, log);

@@ -17,7 +17,7 @@
 #include "Payloads.h"
 #include "RawRequester.h"
 #include "Resources.h"
-#include "logger.h"
+#include "Terminal.h"
 
 #include <QGuiApplication>
 #include <QQuickWindow>
@@ -82,18 +82,9 @@ int main(int argc, char *argv[])
     // The program's own set-up, logging at its default level to nowhere (a
     // line per ticket on a terminal would measure the terminal).
     QTemporaryDir dir;
-    QFile serial(dir.filePath(QStringLiteral("serialnumber")));
-    if (!serial.open(QIODevice::WriteOnly))
-        return 1;
-    serial.write("K00000042\n");
-    serial.close();
-    manager::Logger::instance();
     Config config(dir.filePath(QStringLiteral("gui.conf")), GUIManager::Defaults);
-    config.set(QStringLiteral("log/syslog"), false);
-    config.set(QStringLiteral("log/stderr"), false);
-    config.set(QStringLiteral("mqtt/host"), broker.host());
-    config.set(QStringLiteral("mqtt/port"), int(broker.port()));
-    config.set(QStringLiteral("gui/deviceId"), serial.fileName());
+    if (!bench::prepareTerminal(dir.path(), config, broker.host(), broker.port()))
+        return 1;
     GUIManager gui(config, dir.filePath(QStringLiteral("events.ini")));
     gui.load();
     if (!qobject_cast<QQuickWindow *>(gui.parent())) {
