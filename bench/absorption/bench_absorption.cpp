@@ -12,7 +12,6 @@
 #include "Measure.h"
 #include "MosquittoBroker.h"
 #include "MqttPeer.h"
-#include "Resources.h"
 #include "Terminal.h"
 
 #include <QElapsedTimer>
@@ -185,14 +184,9 @@ private:
 
 int main(int argc, char *argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
-        qputenv("QT_QUICK_BACKEND", QByteArrayLiteral("software"));
+    bench::defaultToOffscreen();
     QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("LTXGTerminalUI"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("bench"));
-    Resources::init();
+    bench::actAsProgram();
     const int messages = qMax(TopicsPerRound, argc > 1 ? QByteArray(argv[1]).toInt() : 100000) / TopicsPerRound
         * TopicsPerRound;
     const int warmUp = messages / 10;

@@ -14,7 +14,6 @@
 #include "MqttPeer.h"
 #include "Payloads.h"
 #include "QuickItems.h"
-#include "Resources.h"
 #include "Terminal.h"
 
 #include <QElapsedTimer>
@@ -140,14 +139,9 @@ void dwell(int ms)
 
 int main(int argc, char *argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
-        qputenv("QT_QUICK_BACKEND", QByteArrayLiteral("software"));
+    bench::defaultToOffscreen();
     TimingApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("LTXGTerminalUI"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("bench"));
-    Resources::init();
+    bench::actAsProgram();
     const int tickets = qMax(2, argc > 1 ? QByteArray(argv[1]).toInt() : 200);
     const int logins = qMax(1, argc > 2 ? QByteArray(argv[2]).toInt() : 20);
     mosquitto_lib_init();

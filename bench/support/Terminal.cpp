@@ -1,14 +1,31 @@
 #include "Terminal.h"
 
 #include "Config.h"
+#include "Resources.h"
 #include "logger.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 
 namespace bench {
+
+void defaultToOffscreen()
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", QByteArrayLiteral("software"));
+}
+
+void actAsProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("LTXGTerminalUI"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("bench"));
+    Resources::init();
+}
 
 bool prepareTerminal(const QString &folder, Config &config, const QString &brokerHost, quint16 brokerPort)
 {

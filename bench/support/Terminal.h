@@ -8,6 +8,13 @@ class Config;
 // folder, as on a terminal.
 namespace bench {
 
+// Offscreen, with the software scene graph, unless the environment names a
+// platform and a backend; call before the application exists.
+void defaultToOffscreen();
+// The program's name, a benchmark's version and the program's resources;
+// call once the application exists.
+void actAsProgram();
+
 // Writes a serial number into folder and points config at it and at the
 // broker, with the program's logging going nowhere (a line per message on a
 // terminal would measure the terminal). False if the file cannot be written.

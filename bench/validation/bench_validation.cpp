@@ -16,7 +16,6 @@
 #include "MqttPeer.h"
 #include "Payloads.h"
 #include "RawRequester.h"
-#include "Resources.h"
 #include "Terminal.h"
 
 #include <QGuiApplication>
@@ -46,14 +45,9 @@ const QByteArray BoardStatus = bench::boardStatus(true);
 
 int main(int argc, char *argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
-        qputenv("QT_QUICK_BACKEND", QByteArrayLiteral("software"));
+    bench::defaultToOffscreen();
     QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("LTXGTerminalUI"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("bench"));
-    Resources::init();
+    bench::actAsProgram();
     const int tickets = qMax(2, argc > 1 ? QByteArray(argv[1]).toInt() : 2000);
     const int pauseMs = qMax(0, argc > 2 ? QByteArray(argv[2]).toInt() : 20);
     mosquitto_lib_init();
