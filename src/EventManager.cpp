@@ -45,7 +45,6 @@ EventManager::EventManager(Config &config, const QString &fileName, QObject *par
     : QObject(parent)
     , m_config(config)
     , m_fileName(fileName)
-    , m_writer([this] { QMetaObject::invokeMethod(this, &EventManager::onWriterIdle, Qt::QueuedConnection); })
 {
     qRegisterMetaType<QList<QObject *>>();
     load();
@@ -108,7 +107,8 @@ void EventManager::save()
         const auto *event = static_cast<const Event *>(object);
         records.append({ event->category(), event->name(), event->description(), event->timestamp() });
     }
-    m_writer.submit([fileName = m_fileName, records = std::move(records)] {
+    const quint64 save = ++m_handedIn;
+    m_writer.submit([this, save, fileName = m_fileName, records = std::move(records)] {
         const bool written = SettingsFile::replace(fileName, QSettings::IniFormat, [&records](QSettings &settings) {
             settings.beginWriteArray(ArrayName, records.size());
             for (int i = 0; i < records.size(); ++i) {
@@ -122,6 +122,7 @@ void EventManager::save()
         });
         if (!written)
             qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write the event log file " << fileName;
+        QMetaObject::invokeMethod(this, [this, save] { onSaved(save); }, Qt::QueuedConnection);
     });
 }
 
@@ -132,22 +133,24 @@ void EventManager::flush()
 
 void EventManager::whenSaved(QObject *context, const std::function<void()> &then)
 {
-    if (m_writer.idle()) {
+    if (m_saved == m_handedIn) {
         then();
         return;
     }
-    m_whenSaved.append({ context, then });
+    m_whenSaved.append({ context, m_handedIn, then });
 }
 
-void EventManager::onWriterIdle()
+void EventManager::onSaved(quint64 save)
 {
-    // A write handed in after this call was queued is still to come.
-    if (!m_writer.idle())
-        return;
-    const auto waiting = std::exchange(m_whenSaved, {});
-    for (const auto &[context, then] : waiting) {
-        if (context)
-            then();
+    // Each save writes the whole list: a later one stands for those it
+    // replaced, so events arriving all the time do not hold the callers up.
+    m_saved = qMax(m_saved, save);
+    auto waiting = std::exchange(m_whenSaved, {});
+    for (const Waiting &caller : waiting) {
+        if (caller.save > m_saved)
+            m_whenSaved.append(caller);
+        else if (caller.context)
+            caller.then();
     }
 }
 

@@ -5,10 +5,10 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
-#include <QPair>
 #include <QPointer>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 
 #include <functional>
 
@@ -63,7 +63,14 @@ public slots:
     static QString defaultFileName();
 
 private:
-    void onWriterIdle();
+    void onSaved(quint64 save);
+
+    struct Waiting
+    {
+        QPointer<QObject> context;
+        quint64 save; // the save that holds what the caller waits for
+        std::function<void()> then;
+    };
 
     Config &m_config;
     QList<QObject *> m_data;
@@ -73,7 +80,9 @@ private:
     QDateTime m_filterFrom;
     QDateTime m_filterTo;
     QString m_fileName;
-    QList<QPair<QPointer<QObject>, std::function<void()>>> m_whenSaved;
+    QVector<Waiting> m_whenSaved;
+    quint64 m_handedIn = 0;
+    quint64 m_saved = 0;
     // Last, so that it is gone, its writes done, before anything it writes.
     BackgroundWriter m_writer;
 };

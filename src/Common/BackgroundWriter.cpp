@@ -2,8 +2,7 @@
 
 #include <QMutexLocker>
 
-BackgroundWriter::BackgroundWriter(Job idle)
-    : m_onIdle(std::move(idle))
+BackgroundWriter::BackgroundWriter()
 {
     m_thread.setMaxThreadCount(1);
 }
@@ -31,12 +30,6 @@ void BackgroundWriter::flush()
         m_idle.wait(&m_mutex);
 }
 
-bool BackgroundWriter::idle() const
-{
-    QMutexLocker locker(&m_mutex);
-    return !m_running;
-}
-
 void BackgroundWriter::run()
 {
     for (;;) {
@@ -53,6 +46,4 @@ void BackgroundWriter::run()
         }
         job();
     }
-    if (m_onIdle)
-        m_onIdle();
 }

@@ -5,6 +5,7 @@
 #include "LogRecorder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -308,6 +309,26 @@ private slots:
             QCOMPARE(event->timestamp(), written[i].timestamp);
             QCOMPARE(event->property("description").toString(), written[i].desc);
         }
+    }
+
+    // Events arriving faster than they are written (a busy terminal, a slow
+    // card) must not hold up whoever waits for one of them: the shutdown.
+    void savedWhileEventsKeepComing()
+    {
+        auto events = open();
+        for (int i = 0; i < 500; ++i)
+            events->push(new Event("Board", "Ignition on", "", QDateTime::currentDateTime()));
+        events->push(new Event("Board", "Ignition off", "", QDateTime::currentDateTime()));
+        QObject context;
+        bool saved = false;
+        events->whenSaved(&context, [&] { saved = readFile().size() >= 501; });
+        QElapsedTimer busy;
+        busy.start();
+        while (!saved && busy.elapsed() < 30000) {
+            events->push(new Event("General", "Busy", "", QDateTime::currentDateTime()));
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(saved);
     }
 
     void damagedFile()
