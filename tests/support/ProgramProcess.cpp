@@ -2,14 +2,43 @@
 
 #include "MqttPeer.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 
-ProgramProcess::ProgramProcess(const QString &program)
+namespace {
+QByteArray elfMachine(const QString &path)
 {
-    m_process.setProgram(program);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray header = file.read(20);
+    return header.startsWith("\x7f" "ELF") ? header.mid(18, 2) : QByteArray();
+}
+}
+
+QStringList ProgramProcess::command(const QString &program)
+{
+    const QString emulator = QStringLiteral(LTXG_EMULATOR);
+    const QByteArray machine = elfMachine(program);
+    if (emulator.isEmpty() || machine.isEmpty() || machine != elfMachine(QCoreApplication::applicationFilePath()))
+        return { program };
+    return { emulator, program };
+}
+
+void ProgramProcess::start(QProcess &process, const QString &program, const QStringList &arguments)
+{
+    QStringList line = command(program);
+    const QString first = line.takeFirst();
+    process.start(first, line + arguments);
+}
+
+ProgramProcess::ProgramProcess(const QString &program)
+    : m_command(command(program))
+{
+    m_process.setProgram(m_command.takeFirst());
     QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process, [this] { read(); });
 }
 
@@ -34,7 +63,7 @@ bool ProgramProcess::start(const QString &workingDirectory, const QStringList &a
     m_lines.clear();
     m_partial.clear();
     m_process.setWorkingDirectory(workingDirectory);
-    m_process.setArguments(arguments);
+    m_process.setArguments(m_command + arguments);
     m_process.start();
     return m_process.waitForStarted(10000);
 }

@@ -29,6 +29,13 @@ public:
     ProgramProcess(const ProgramProcess &) = delete;
     ProgramProcess &operator=(const ProgramProcess &) = delete;
 
+    // The command line that starts `program`: in a cross build's tests,
+    // which run under user-mode emulation without binfmt_misc, a program
+    // built for the target is started through the emulator.
+    static QStringList command(const QString &program);
+    // Starts `program` in `process` by that command line.
+    static void start(QProcess &process, const QString &program, const QStringList &arguments);
+
     // Writes a file of the program's directory (settings, serial number).
     static bool writeFile(const QString &path, const QByteArray &contents);
 
@@ -55,6 +62,7 @@ private:
     void read();
 
     QProcess m_process;
+    QStringList m_command;
     QStringList m_lines;
     QByteArray m_partial;
 };

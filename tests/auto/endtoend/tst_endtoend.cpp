@@ -1,5 +1,6 @@
 #include "MosquittoBroker.h"
 #include "MqttPeer.h"
+#include "ProgramProcess.h"
 #include "VncPointer.h"
 
 #include <QJsonDocument>
@@ -90,7 +91,7 @@ class tst_EndToEnd : public QObject
 
         m_simulator = std::make_unique<QProcess>();
         m_simulator->setProcessChannelMode(QProcess::MergedChannels);
-        m_simulator->start(QStringLiteral(LTXG_SIMULATOR),
+        ProgramProcess::start(*m_simulator, QStringLiteral(LTXG_SIMULATOR),
                            { "--host", m_broker->host(), "--port", QString::number(m_broker->port()), "--no-console" });
         QVERIFY(m_simulator->waitForStarted(10000));
 
@@ -114,7 +115,7 @@ class tst_EndToEnd : public QObject
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
             m_ui->setProcessEnvironment(environment);
         }
-        m_ui->start(QStringLiteral(LTXG_BINARY),
+        ProgramProcess::start(*m_ui, QStringLiteral(LTXG_BINARY),
                     { "--stderr", "-H", m_broker->host(), "-P", QString::number(m_broker->port()) });
         QVERIFY(m_ui->waitForStarted(10000));
 
@@ -299,7 +300,7 @@ private slots:
         QProcess ui;
         ui.setWorkingDirectory(dir.path());
         ui.setProcessChannelMode(QProcess::MergedChannels);
-        ui.start(QStringLiteral(LTXG_BINARY), { "-H", broker.host(), "-P", QString::number(broker.port()) });
+        ProgramProcess::start(ui, QStringLiteral(LTXG_BINARY), { "-H", broker.host(), "-P", QString::number(broker.port()) });
         QVERIFY(ui.waitForStarted(10000));
 
         // On connecting the terminal UI announces itself on its own topics.

@@ -54,7 +54,8 @@ class tst_Faults : public QObject
         if (root) {
             QFile::setPermissions(m_dir->path(), QFile::permissions(m_dir->path()) | QFileDevice::ReadOther
                                                      | QFileDevice::ExeOther);
-            arguments = QStringList { "--reuid=65534", "--regid=65534", "--clear-groups", LTXG_BINARY };
+            arguments = QStringList { "--reuid=65534", "--regid=65534", "--clear-groups" }
+                + ProgramProcess::command(QStringLiteral(LTXG_BINARY));
         }
         return ui->start(m_dir->path(), arguments) ? std::move(ui) : nullptr;
     }

@@ -1,3 +1,4 @@
+#include "ProgramProcess.h"
 #include "logger.h"
 
 #include <QCoreApplication>
@@ -116,7 +117,7 @@ private:
 
         QProcess process;
         process.setProcessEnvironment(env);
-        process.start(QCoreApplication::applicationFilePath(), QStringList { "--emit" } + options);
+        ProgramProcess::start(process, QCoreApplication::applicationFilePath(), QStringList { "--emit" } + options);
         if (!process.waitForFinished(60000)) {
             process.kill();
             process.waitForFinished();
@@ -127,6 +128,8 @@ private:
         const QString err = QString::fromUtf8(process.readAllStandardError());
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
         result.err = err.split('\n', Qt::SkipEmptyParts);
+        // Under emulation qemu reports the crash on the same stream.
+        result.err = result.err.filter(QRegularExpression("^(?!qemu: uncaught target signal)"));
         for (const QString &line : out.split('\n', Qt::SkipEmptyParts)) {
             if (line.startsWith("SYSLOG "))
                 result.syslog << line.mid(7);

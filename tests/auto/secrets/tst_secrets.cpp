@@ -75,7 +75,8 @@ private slots:
         QFile::remove(path("syslog"));
         ProgramProcess ui(QStringLiteral(LTXG_BINARY));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("LD_PRELOAD", LTXG_SYSLOG_CAPTURE);
+        // Beside what the tests already preload (under emulation).
+        environment.insert("LD_PRELOAD", QString(environment.value("LD_PRELOAD") + ' ' + LTXG_SYSLOG_CAPTURE).trimmed());
         // In a sanitizer build the runtime would refuse to come second.
         environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
         ui.setEnvironment(environment);

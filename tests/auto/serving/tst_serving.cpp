@@ -1,3 +1,4 @@
+#include "ProgramProcess.h"
 #include "UiTestBed.h"
 
 #include <QJsonDocument>
@@ -222,7 +223,7 @@ class tst_Serving : public QObject
         m_pinOpened.invalidate();
         QVERIFY(m_bed.start({}, [this] {
             m_simulator = std::make_unique<QProcess>();
-            m_simulator->start(QStringLiteral(LTXG_SIMULATOR),
+            ProgramProcess::start(*m_simulator, QStringLiteral(LTXG_SIMULATOR),
                                { "--host", m_bed.broker->host(), "--port", QString::number(m_bed.broker->port()),
                                  "--no-console", "--take-after", "300" });
             if (!m_simulator->waitForStarted(10000) || !QTest::qWaitFor([this] {

@@ -1,5 +1,6 @@
 #include "MosquittoBroker.h"
 #include "MqttPeer.h"
+#include "ProgramProcess.h"
 
 #include <QDeadlineTimer>
 #include <QJsonArray>
@@ -47,7 +48,7 @@ private Q_SLOTS:
         QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), QStringLiteral("observer")));
         QVERIFY(m_peer.subscribe(QStringLiteral("kivo/#")));
         m_simulator.setProcessChannelMode(QProcess::MergedChannels);
-        m_simulator.start(QStringLiteral(LTXG_SIMULATOR),
+        ProgramProcess::start(m_simulator, QStringLiteral(LTXG_SIMULATOR),
                           {QStringLiteral("--host"), m_broker.host(), QStringLiteral("--port"),
                            QString::number(m_broker.port()), QStringLiteral("--no-console"),
                            QStringLiteral("--take-after"), QStringLiteral("300")});

@@ -97,7 +97,7 @@ private slots:
 
         m_simulator.setProcessChannelMode(QProcess::MergedChannels);
         m_simulator.setStandardOutputFile(QProcess::nullDevice());
-        m_simulator.start(QStringLiteral(LTXG_SIMULATOR),
+        ProgramProcess::start(m_simulator, QStringLiteral(LTXG_SIMULATOR),
                           { "--host", m_broker.host(), "--port", QString::number(m_broker.port()), "--no-console" });
         QVERIFY(m_simulator.waitForStarted(10000));
 

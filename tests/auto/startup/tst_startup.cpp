@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "GUIManager.h"
+#include "ProgramProcess.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -31,7 +32,7 @@ private:
                 environment.remove(QLatin1String(name));
             process.setProcessEnvironment(environment);
         }
-        process.start(QStringLiteral(LTXG_BINARY), arguments);
+        ProgramProcess::start(process, QStringLiteral(LTXG_BINARY), arguments);
         // A good start runs the event loop until somebody stops the program.
         // The GUI manager applies the language last in its start-up; once
         // that is logged, start-up is complete and the program is ended.
