@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <memory>
 
 // The real program, started as a process against a real broker.
@@ -24,46 +23,26 @@ class tst_EndToEnd : public QObject
     std::unique_ptr<MqttPeer> m_peer;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_simulator;
-    std::unique_ptr<QProcess> m_ui;
-    QStringList m_lines; // the program's standard error, line by line
-    QByteArray m_partial;
+    std::unique_ptr<ProgramProcess> m_ui;
 
-    static constexpr int Long = 30000; // generous: a loaded 2-core machine
+    static constexpr int Long = ProgramProcess::Long;
 
-    void readStderr()
-    {
-        m_partial += m_ui->readAllStandardError();
-        int end;
-        while ((end = m_partial.indexOf('\n')) >= 0) {
-            m_lines.append(QString::fromUtf8(m_partial.left(end)));
-            m_partial.remove(0, end + 1);
-        }
-    }
-
-    int findLine(const QString &text, int from) const
-    {
-        for (int i = from; i < m_lines.size(); ++i) {
-            if (m_lines.at(i).contains(text))
-                return i;
-        }
-        return -1;
-    }
-
-    // Index of the first line at or after `from` containing `text`, or -1.
-    int waitForLine(const QString &text, int from = 0, int timeoutMs = Long)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        int index;
-        while ((index = findLine(text, from)) < 0 && timer.elapsed() < timeoutMs)
-            QTest::qWait(50);
-        return index;
-    }
+    int findLine(const QString &text, int from) const { return m_ui->findLine(text, from); }
+    int waitForLine(const QString &text, int from = 0) { return m_ui->waitForLine(text, from); }
 
     QString diagnostics() const
     {
-        return m_lines.join('\n') + "\n--- simulator ---\n" + QString::fromUtf8(m_simulator->readAllStandardOutput())
+        return m_ui->output() + "\n--- simulator ---\n" + QString::fromUtf8(m_simulator->readAllStandardOutput())
             + "\n--- broker ---\n" + m_broker->log();
+    }
+
+    // The serial-number file and the settings of a program in `dir`.
+    static bool prepare(const QTemporaryDir &dir)
+    {
+        return ProgramProcess::writeFile(dir.filePath("serialnumber"), "K00000042\n")
+            && ProgramProcess::writeFile(dir.filePath("gui.conf"),
+                                         "[gui]\ndeviceId=" + dir.filePath("serialnumber").toUtf8()
+                                             + "\nlocale=en_US\n[log]\nsyslog=false\nstderr=true\n");
     }
 
     bool simulate(const QByteArray &command)
@@ -96,55 +75,31 @@ class tst_EndToEnd : public QObject
         QVERIFY(m_simulator->waitForStarted(10000));
 
         m_dir = std::make_unique<QTemporaryDir>();
-        QFile serial(m_dir->filePath("serialnumber"));
-        QVERIFY(serial.open(QIODevice::WriteOnly));
-        serial.write("K00000042\n");
-        serial.close();
-        QFile conf(m_dir->filePath("gui.conf"));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("[gui]\ndeviceId=" + serial.fileName().toUtf8() + "\nlocale=en_US\n[log]\nsyslog=false\nstderr=true\n");
-        conf.close();
-
-        m_lines.clear();
-        m_partial.clear();
-        m_ui = std::make_unique<QProcess>();
-        m_ui->setWorkingDirectory(m_dir->path());
-        connect(m_ui.get(), &QProcess::readyReadStandardError, this, &tst_EndToEnd::readStderr);
+        QVERIFY(prepare(*m_dir));
+        m_ui = std::make_unique<ProgramProcess>(QStringLiteral(LTXG_BINARY));
         if (!platform.isEmpty()) {
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-            m_ui->setProcessEnvironment(environment);
+            m_ui->setEnvironment(environment);
         }
-        ProgramProcess::start(*m_ui, QStringLiteral(LTXG_BINARY),
-                    { "--stderr", "-H", m_broker->host(), "-P", QString::number(m_broker->port()) });
-        QVERIFY(m_ui->waitForStarted(10000));
+        QVERIFY(m_ui->start(m_dir->path(), { "-H", m_broker->host(), "-P", QString::number(m_broker->port()) }));
 
         QVERIFY2(waitForLine("LTXGTerminal status changed : online") >= 0, qPrintable(diagnostics()));
         QVERIFY2(m_peer->waitForMessage("kivo/rfid/enable", Long), qPrintable(diagnostics()));
         QVERIFY2(m_peer->waitForMessage("kivo/barcode/enable", Long), qPrintable(diagnostics()));
     }
 
-    void stopProcess(std::unique_ptr<QProcess> &process)
-    {
-        if (!process)
-            return;
-        if (process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(10000)) {
-                process->kill();
-                process->waitForFinished(10000);
-            }
-        }
-        process.reset();
-    }
-
 private slots:
     void cleanup()
     {
-        if (m_ui)
-            disconnect(m_ui.get(), nullptr, this, nullptr);
-        stopProcess(m_ui);
-        stopProcess(m_simulator);
+        m_ui.reset();
+        if (m_simulator && m_simulator->state() != QProcess::NotRunning) {
+            m_simulator->terminate();
+            if (!m_simulator->waitForFinished(10000))
+                m_simulator->kill();
+            m_simulator->waitForFinished(10000);
+        }
+        m_simulator.reset();
         m_peer.reset();
         m_broker.reset();
         m_dir.reset();
@@ -195,7 +150,7 @@ private slots:
         VncPointer pointer;
         QVERIFY2(pointer.connectToServer(vncPort, Long), qPrintable(pointer.errorString()));
         m_peer->clear();
-        const int from = m_lines.size();
+        const int from = m_ui->lines().size();
         QVERIFY2(pointer.tap(512, 400), qPrintable(pointer.errorString())); // below the header
 
         const int issuing = waitForLine("[QML] Message : Issuing card", from);
@@ -253,7 +208,7 @@ private slots:
         startOnline();
         if (QTest::currentTestFailed())
             return;
-        const int from = m_lines.size();
+        const int from = m_ui->lines().size();
         QVERIFY(m_broker->restart());
 
         const int lost = waitForLine("[GUIManager] WARN: Disconnected from MQTT broker", from);
@@ -270,7 +225,7 @@ private slots:
 
         // The subscriptions were renewed: a ticket reaches the program again.
         m_peer->clear();
-        const int before = m_lines.size();
+        const int before = m_ui->lines().size();
         QVERIFY(simulate("ticket invalid"));
         auto play = m_peer->waitForMessage("kivo/inspector/audio/play", Long);
         QVERIFY2(play, qPrintable(diagnostics()));
@@ -288,25 +243,14 @@ private slots:
         QVERIFY(peer.subscribe("kivo/ui/#", 1));
 
         QTemporaryDir dir;
-        QFile serial(dir.filePath("serialnumber"));
-        QVERIFY(serial.open(QIODevice::WriteOnly));
-        serial.write("K00000042\n");
-        serial.close();
-        QFile conf(dir.filePath("gui.conf"));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("[gui]\ndeviceId=" + serial.fileName().toUtf8() + "\nlocale=en_US\n[log]\nsyslog=false\n");
-        conf.close();
-
-        QProcess ui;
-        ui.setWorkingDirectory(dir.path());
-        ui.setProcessChannelMode(QProcess::MergedChannels);
-        ProgramProcess::start(ui, QStringLiteral(LTXG_BINARY), { "-H", broker.host(), "-P", QString::number(broker.port()) });
-        QVERIFY(ui.waitForStarted(10000));
+        QVERIFY(prepare(dir));
+        ProgramProcess ui(QStringLiteral(LTXG_BINARY));
+        QVERIFY(ui.start(dir.path(), { "-H", broker.host(), "-P", QString::number(broker.port()) }));
 
         // On connecting the terminal UI announces itself on its own topics.
         for (const char *topic : { "kivo/ui/info", "kivo/ui/status", "kivo/ui/config" }) {
             auto message = peer.waitForMessage(topic, 30000);
-            QVERIFY2(message, qPrintable(QString(topic) + "\n" + ui.readAll()));
+            QVERIFY2(message, qPrintable(QString(topic) + "\n" + ui.output()));
             QVERIFY(QJsonDocument::fromJson(message->payload).isObject());
         }
         auto config = peer.messages();
@@ -315,7 +259,7 @@ private slots:
         for (const auto &m : config) {
             if (m.topic == "kivo/ui/config") {
                 const QJsonObject gui = QJsonDocument::fromJson(m.payload).object().value("gui").toObject();
-                QCOMPARE(gui.value("deviceId").toString(), serial.fileName());
+                QCOMPARE(gui.value("deviceId").toString(), dir.filePath("serialnumber"));
                 sawConfig = true;
             }
         }
@@ -323,8 +267,7 @@ private slots:
 
         // A connection that dies without a goodbye leaves the last will.
         peer.clear();
-        ::kill(pid_t(ui.processId()), SIGKILL);
-        QVERIFY(ui.waitForFinished(10000));
+        ui.kill();
         auto will = peer.waitForMessage("kivo/ui/status", 30000);
         QVERIFY(will);
         QCOMPARE(QJsonDocument::fromJson(will->payload).object().value("service"), QJsonValue(false));
