@@ -1,8 +1,0 @@
-#include "Ethernet.h"
-#include "ServiceClientTarget.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    return fuzz::serviceClient<manager::Ethernet>(data, size, QStringLiteral("kivo/network"),
-                                                  QStringLiteral("kivo/network/ethernet"));
-}

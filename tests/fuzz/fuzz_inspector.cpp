@@ -1,7 +1,0 @@
-#include "Inspector.h"
-#include "ServiceClientTarget.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    return fuzz::serviceClient<manager::Inspector>(data, size, QStringLiteral("kivo/inspector"));
-}

@@ -1,7 +1,0 @@
-#include "LTXGTerminal.h"
-#include "ServiceClientTarget.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    return fuzz::serviceClient<manager::LTXGTerminal>(data, size, QStringLiteral("kivo/blm"));
-}
