@@ -99,11 +99,17 @@ void Config::save()
 {
     // Our own write must not come back as an outside edit.
     m_watch.removePath(m_filename);
-    SettingsFile::write(m_filename, QSettings::NativeFormat, [this](QSettings &settings) {
+    bool written = false;
+    SettingsFile::write(m_filename, QSettings::NativeFormat, [this, &written](QSettings &settings) {
         for (auto it = m_settings.constBegin(); it != m_settings.constEnd(); ++it)
             settings.setValue(it.key(), it.value());
         settings.sync();
+        written = settings.status() == QSettings::NoError;
     });
+    // The change holds for this run; a technician must know it will not
+    // survive a restart.
+    if (!written)
+        qWarning().noquote().nospace() << "[Config] WARN: Cannot write the settings file " << m_filename;
     m_watch.addPath(m_filename);
 }
 

@@ -1,0 +1,334 @@
+#include "LogRecorder.h"
+#include "MosquittoBroker.h"
+#include "MqttClient.h"
+#include "MqttPeer.h"
+#include "MqttSubscription.h"
+#include "MqttTransport.h"
+#include "SilentListener.h"
+
+#include <QtTest>
+
+using manager::MqttClient;
+using manager::MqttSubscription;
+using manager::MqttTransport;
+
+namespace {
+
+constexpr int Timeout = 10000;
+
+// What a deferred call settled with, observed from outside.
+struct Outcome
+{
+    int resolved = 0, rejected = 0;
+    QJsonValue value;
+    bool settled() const { return resolved + rejected > 0; }
+};
+
+std::shared_ptr<Outcome> observe(Deferred<QJsonValue> deferred)
+{
+    auto outcome = std::make_shared<Outcome>();
+    deferred.done([outcome](const QJsonValue &v) { ++outcome->resolved, outcome->value = v; })
+        .fail([outcome](const QJsonValue &v) { ++outcome->rejected, outcome->value = v; });
+    return outcome;
+}
+
+} // namespace
+
+// The broker connection (the client and the transport under it) against
+// real mosquitto brokers, with an independent peer.
+class tst_Mqtt : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MqttClient> makeClient(quint16 port, unsigned retryMillis = 1000)
+    {
+        auto client = std::make_unique<MqttClient>();
+        client->setHostname(QStringLiteral("localhost")); // looked up, its addresses tried in turn
+        client->setPort(port);
+        client->setRetryMillis(retryMillis);
+        client->setClientId(QStringLiteral("ui_under_test"));
+        return client;
+    }
+
+    static bool connectClient(MqttClient &client)
+    {
+        QSignalSpy spy(&client, &MqttClient::connected);
+        client.connect();
+        return spy.wait(Timeout);
+    }
+
+    static int liveSubscriptions(MqttClient &client)
+    {
+        auto *transport = client.findChild<MqttTransport *>();
+        return transport ? transport->findChildren<MqttSubscription *>().size() : 0;
+    }
+
+    MosquittoBroker m_broker;
+    MosquittoBroker m_secured; // lets in "ltxg" with "secret" only
+    MqttPeer m_peer;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
+        m_secured.setCredentials(QStringLiteral("ltxg"), QStringLiteral("secret"));
+        QVERIFY2(m_secured.start(), qPrintable(m_secured.log()));
+        QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), QStringLiteral("tst-peer")));
+        // A service answering calls: echoes the call id, so that crossed answers show.
+        QVERIFY(m_peer.setResponder("rpc/#", [](const QString &topic, const QByteArray &) -> std::optional<QByteArray> {
+            const QString id = topic.section('/', -1);
+            if (id == QLatin1String("silent"))
+                return std::nullopt;
+            const QMap<QString, QByteArray> odd{ { "empty", "" }, { "array", "[1,2]" }, { "text", "not json {" } };
+            return odd.value(id, "{\"status\":\"completed\",\"id\":\"" + id.toUtf8() + "\"}");
+        }));
+    }
+
+    void init() { m_peer.clear(); }
+
+    void subscriptionsRenewedAfterBrokerHangsOrRestarts()
+    {
+        MosquittoBroker broker;
+        QVERIFY2(broker.start(), qPrintable(broker.log()));
+        MqttPeer peer;
+        QVERIFY(peer.connectToBroker(broker.host(), broker.port()));
+        auto client = makeClient(broker.port(), 500);
+        QSignalSpy received(client.get(), &MqttClient::received);
+        QSignalSpy connected(client.get(), &MqttClient::connected);
+        QSignalSpy disconnected(client.get(), &MqttClient::disconnected);
+        // Asked for before there is any connection.
+        client->subscribe(QStringLiteral("svc/a/#"), 1);
+        client->subscribe(QStringLiteral("svc/b"), 0);
+        client->connect();
+        QTRY_VERIFY_WITH_TIMEOUT((peer.publish("svc/a/1", "one"), received.size() > 0), Timeout);
+        // A one-off wait on a topic also subscribed for good leaves that subscription in place.
+        for (int round = 0; round < 2; ++round) {
+            auto waited = observe(client->waitTopic(QStringLiteral("svc/b"), Timeout));
+            QTRY_VERIFY_WITH_TIMEOUT((peer.publish("svc/b", "{}"), waited->resolved == 1), Timeout);
+        }
+        QTest::qWait(300);
+        received.clear();
+        QVERIFY(peer.publish("svc/b", "later"));
+        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), Timeout);
+        // Keep-alive holds an idle connection: the broker drops a client silent for 1.5 x keep-alive (5 s).
+        QVERIFY(!disconnected.wait(12000));
+        // A broker that hangs keeps the socket open: only the missing ping response tells.
+        broker.suspend();
+        QVERIFY(disconnected.wait(30000));
+        broker.resume();
+        QTRY_VERIFY_WITH_TIMEOUT(connected.count() >= 2, 20000);
+
+        // The broker goes away and comes back on the same port, while a
+        // one-off wait shares a subscription; the wait ends after the renewal
+        // and must not take the renewed subscription with it.
+        auto waited = observe(client->waitTopic(QStringLiteral("svc/b"), 4000));
+        connected.clear();
+        broker.stop();
+        QVERIFY2(broker.restart(), qPrintable(broker.log()));
+        QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(waited->settled(), Timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(peer.isConnected(), 20000);
+        received.clear();
+        for (const char *topic : { "svc/a/deep/topic", "svc/b" })
+            QVERIFY(peer.publish(topic, topic));
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, Timeout);
+        QCOMPARE(received.at(0).at(0).toByteArray() + received.at(1).at(0).toByteArray(), QByteArray("svc/a/deep/topicsvc/b"));
+    }
+
+    void publishesAndReceives()
+    {
+        QVERIFY(m_peer.subscribe(QStringLiteral("out/#"), 1));
+        auto client = makeClient(m_broker.port());
+        client->setKeepAlive(60); // no ping may push a stuck message out
+        QVERIFY(!client->publish("x", QStringLiteral("out/early"))); // not connected yet
+        QVERIFY(connectClient(*client));
+        // Retained: a subscriber that comes later gets it.
+        QVERIFY(client->publish("{\"service\": true}", QStringLiteral("ui/status"), 1, true));
+        {
+            MqttPeer late;
+            QVERIFY(late.connectToBroker(m_broker.host(), m_broker.port()));
+            QVERIFY(late.subscribe(QStringLiteral("ui/status")));
+            const auto message = late.waitForMessage(QStringLiteral("ui/status"));
+            QVERIFY(message && message->retain);
+            QCOMPARE(message->payload, QByteArray("{\"service\": true}"));
+        }
+
+        // Binary payloads arrive whole; an answer published from the handler goes out at once.
+        QSignalSpy received(client.get(), &MqttClient::received);
+        connect(client.get(), &MqttClient::received, this,
+                [&](const QByteArray &payload) { client->publish(payload + "-pong", QStringLiteral("out/pong"), 1); });
+        client->subscribe(QStringLiteral("cmd/+"), 1);
+        const QByteArray binary("\x00\x01\xff{}", 5);
+        QTRY_VERIFY_WITH_TIMEOUT((m_peer.publish("cmd/go", binary), received.size() > 0), Timeout);
+        QCOMPARE(received.first().at(0).toByteArray(), binary);
+        QCOMPARE(received.first().at(1).toByteArray(), QByteArray("cmd/go"));
+        const auto pong = m_peer.waitForMessage(QStringLiteral("out/pong"));
+        QVERIFY(pong);
+        QCOMPARE(pong->payload, binary + "-pong");
+
+        // Larger than the socket buffers: the rest goes out as the socket drains.
+        const QByteArray large(32 * 1024 * 1024, 'L');
+        QVERIFY(client->publish(large, QStringLiteral("out/large"), 1));
+        const auto message = m_peer.waitForMessage(QStringLiteral("out/large"));
+        QVERIFY(message && message->payload == large);
+
+        QSignalSpy errors(client.get(), &MqttClient::error);
+        client->subscribe(QStringLiteral("bad/#/filter"), 0);
+        QCOMPARE(errors.size(), 1);
+    }
+
+    void retriesUntilBrokerAnswers()
+    {
+        const auto failsAgainAndAgain = [this](const QString &host, quint16 port) {
+            auto client = makeClient(port, 300);
+            client->setHostname(host);
+            QSignalSpy errors(client.get(), &MqttClient::error);
+            client->connect();
+            if (!QTest::qWaitFor([&] { return errors.size() >= 2; }, Timeout))
+                client.reset();
+            return client;
+        };
+        QVERIFY(failsAgainAndAgain(QStringLiteral("no-such-broker.invalid"), m_broker.port()));
+        MosquittoBroker broker;
+        QVERIFY2(broker.start(), qPrintable(broker.log()));
+        broker.stop();
+        auto client = failsAgainAndAgain(QStringLiteral("localhost"), broker.port());
+        QVERIFY(client);
+        QSignalSpy connected(client.get(), &MqttClient::connected);
+        QVERIFY2(broker.restart(), qPrintable(broker.log()));
+        QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, Timeout);
+
+        // Accepts and never answers: each attempt is cut and another made.
+        SilentListener listener;
+        QVERIFY(listener.listen());
+        client = makeClient(listener.port(), 500);
+        client->connect();
+        QTRY_VERIFY_WITH_TIMEOUT(listener.acceptedCount() >= 3, 20000);
+    }
+
+    // The settings change as the terminal's do: from a message handler,
+    // which drops the connection for the client to make it again.
+    void reconnectsWithNewSettings()
+    {
+        LogRecorder log;
+        auto client = makeClient(m_secured.port(), 500);
+        client->setKeepAlive(2); // below libmosquitto's minimum: raised to 5
+        client->setUsername(QStringLiteral("ltxg"));
+        client->setPassword(QStringLiteral("wrong-password"));
+        QSignalSpy errors(client.get(), &MqttClient::error);
+        QSignalSpy connected(client.get(), &MqttClient::connected);
+        client->connect();
+        QVERIFY(errors.wait(Timeout));
+        QVERIFY2(log.contains(QStringLiteral("[MqttClient] Not authorized: "))
+                     || log.contains(QStringLiteral("[MqttClient] Bad username or password.")),
+                 qPrintable(log.lines().join('\n')));
+        client->setPassword(QStringLiteral("secret"));
+        QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 15000);
+        // MQTT 3.1.1 (p2), clean session
+        QTRY_VERIFY2_WITH_TIMEOUT(m_secured.log().contains("as ui_under_test (p2, c1, k5, u'ltxg')"), qPrintable(m_secured.log()),
+                                  Timeout);
+
+        MqttPeer peer;
+        peer.setCredentials(QStringLiteral("ltxg"), QStringLiteral("secret"));
+        QVERIFY(peer.connectToBroker(m_secured.host(), m_secured.port()));
+        connect(client.get(), &MqttClient::received, this, [&] {
+            client->setClientId(QStringLiteral("ui_renamed"));
+            client->disconnect();
+        });
+        client->subscribe(QStringLiteral("config/set"), 1);
+        QTRY_VERIFY_WITH_TIMEOUT((peer.publish("config/set", "{}"), connected.count() >= 2), 15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(m_secured.log().contains("as ui_renamed (p2, c1, k5, u'ltxg')"), qPrintable(m_secured.log()),
+                                  Timeout);
+        // No password ever reaches the log.
+        for (const char *password : { "wrong-password", "secret" })
+            QVERIFY(!log.lines().join('\n').contains(QLatin1String(password)));
+    }
+
+    void lastWillOnlyOnUncleanLoss()
+    {
+        QVERIFY(m_peer.subscribe(QStringLiteral("will/#"), 1));
+        auto client = makeClient(m_broker.port(), 60000);
+        client->setWillTopic(QStringLiteral("will/ui/status"));
+        client->setWillMessage("{\"service\": false}");
+        QVERIFY(connectClient(*client));
+        // A clean disconnect says goodbye: no will. A will would go out as
+        // soon as the broker sees the socket close, before the marker after it.
+        QSignalSpy disconnected(client.get(), &MqttClient::disconnected);
+        client->disconnect();
+        QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, Timeout);
+        QVERIFY(m_peer.publish(QStringLiteral("will/marker"), "m", 1));
+        QVERIFY(m_peer.waitForMessage(QStringLiteral("will/marker")));
+        QTest::qWait(500);
+        QCOMPARE(m_peer.messageCount(QStringLiteral("will/ui/status")), 0);
+
+        // The connection dies without a goodbye.
+        QVERIFY(connectClient(*client));
+        client->findChild<MqttTransport *>()->closeTransport();
+        const auto will = m_peer.waitForMessage(QStringLiteral("will/ui/status"));
+        QVERIFY(will);
+        QCOMPARE(will->payload, QByteArray("{\"service\": false}"));
+        // Retained by default: a newcomer still sees it.
+        MqttPeer late;
+        QVERIFY(late.connectToBroker(m_broker.host(), m_broker.port()));
+        QVERIFY(late.subscribe(QStringLiteral("will/ui/status")));
+        const auto retained = late.waitForMessage(QStringLiteral("will/ui/status"));
+        QVERIFY(retained && retained->retain);
+    }
+
+    void rpcOutcome_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<bool>("resolved");
+        QTest::addColumn<QJsonValue>("value");
+        QTest::newRow("answer") << "7" << true << QJsonValue(QJsonObject{ { "status", "completed" }, { "id", "7" } });
+        QTest::newRow("empty answer") << "empty" << true << QJsonValue(QJsonObject());
+        QTest::newRow("array") << "array" << false << QJsonValue("Invalid response");
+        QTest::newRow("not JSON") << "text" << false << QJsonValue("Invalid response");
+        QTest::newRow("no answer") << "silent" << false << QJsonValue("Timeout");
+    }
+
+    void rpcOutcome()
+    {
+        QFETCH(QString, id);
+        QFETCH(bool, resolved);
+        QFETCH(QJsonValue, value);
+        auto client = makeClient(m_broker.port());
+        QVERIFY(connectClient(*client));
+        // The request goes out as the compact JSON the caller built, nothing added.
+        const QJsonObject request{ { "method", "write" }, { "params", QJsonObject{ { "block", 4 } } } };
+        auto outcome = observe(client->executeRpc(QStringLiteral("rpc/rfid"), id, request, 1000));
+        // A call at the same time sees its own answer.
+        auto other = observe(client->executeRpc(QStringLiteral("rpc/rfid"), QStringLiteral("other"), {}, 1000));
+        const auto sent = m_peer.waitForMessage("rpc/rfid/request/" + id);
+        QVERIFY(sent);
+        QCOMPARE(sent->payload, QJsonDocument(request).toJson(QJsonDocument::Compact));
+        QTRY_VERIFY_WITH_TIMEOUT(outcome->settled() && other->settled(), Timeout);
+        QCOMPARE(other->value.toObject().value("id").toString(), QStringLiteral("other"));
+        QCOMPARE(outcome->resolved, resolved ? 1 : 0);
+        QCOMPARE(outcome->rejected, resolved ? 0 : 1);
+        QCOMPARE(outcome->value, value);
+        // Nothing is left behind.
+        QTRY_COMPARE_WITH_TIMEOUT(liveSubscriptions(*client), 0, Timeout);
+        QCOMPARE(client->findChildren<QTimer *>().size(), 1); // the connection timer
+    }
+
+    void rpcWhileNotConnected()
+    {
+        auto never = makeClient(m_broker.port());
+        auto client = makeClient(m_broker.port(), 60000);
+        QVERIFY(connectClient(*client));
+        client->disconnect();
+        QTRY_COMPARE_WITH_TIMEOUT(client->state(), MqttTransport::Disconnected, Timeout);
+        for (MqttClient *c : { never.get(), client.get() }) {
+            // Rejected before the call returns.
+            auto rpc = observe(c->executeRpc(QStringLiteral("offline/rfid"), QStringLiteral("1"), QJsonObject{}));
+            QCOMPARE(rpc->rejected, 1);
+            QCOMPARE(rpc->value, QJsonValue("Not connected"));
+            QCOMPARE(observe(c->waitTopic(QStringLiteral("offline/event")))->rejected, 1);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Mqtt)
+#include "tst_mqtt.moc"

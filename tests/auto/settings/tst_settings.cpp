@@ -1,0 +1,501 @@
+#include "Config.h"
+#include "Event.h"
+#include "EventManager.h"
+#include "GUIManager.h"
+#include "LogRecorder.h"
+#include "SessionManager.h"
+
+#include <QtTest>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// What the terminal keeps: the layered settings and their INI file, the
+// maintenance session guarded by the PIN they hold (3917 by default), and the
+// event log. Outside edits below always change the file's size: QSettings
+// trusts its cache when size and modification time (in ms) are unchanged.
+class tst_Settings : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString path() const { return m_dir->filePath(QStringLiteral("gui.conf")); }
+    QString logPath() const { return m_dir->filePath(QStringLiteral("events.ini")); }
+
+    // The settings file as written: "group/name" (or "name" for [General]) to raw text.
+    QMap<QString, QString> readIni() const
+    {
+        QMap<QString, QString> result;
+        QFile f(path());
+        QString section;
+        for (const QByteArray &raw : (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray()).split('\n')) {
+            const QString line = QString::fromUtf8(raw).trimmed();
+            if (line.startsWith('[') && line.endsWith(']'))
+                section = line == QLatin1String("[General]") ? QString() : line.mid(1, line.size() - 2) + '/';
+            else if (!line.isEmpty())
+                result.insert(section + line.section('=', 0, 0), line.section('=', 1));
+        }
+        return result;
+    }
+
+    // In place, or as an editor does: a new file renamed over the old one.
+    void write(const QString &file, const QByteArray &content, bool replace = false) const
+    {
+        QFile f(replace ? file + ".new" : file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size());
+        f.close();
+        QVERIFY(!replace || ::rename(QFile::encodeName(f.fileName()).constData(), QFile::encodeName(file).constData()) == 0);
+    }
+
+    // Every save replaces the file, so an unchanged inode means no write.
+    static ino_t inode(const QString &file)
+    {
+        struct stat st {};
+        return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : 0;
+    }
+
+    // Category, name, description and time of each entry in the event log file.
+    QVector<QStringList> readEvents() const
+    {
+        QVector<QStringList> entries;
+        QSettings settings(logPath(), QSettings::IniFormat);
+        const int size = settings.beginReadArray(QStringLiteral("events"));
+        for (int i = 0; i < size; ++i) {
+            settings.setArrayIndex(i);
+            entries.append({ settings.value("category").toString(), settings.value("name").toString(),
+                             settings.value("desc").toString(), settings.value("timestamp").toDateTime().toString(Qt::ISODateWithMs) });
+        }
+        return entries;
+    }
+
+    // Written through the settings array API, as the terminal does.
+    void writeEvents(const QVector<QPair<QString, QDateTime>> &entries) const
+    {
+        QSettings settings(logPath(), QSettings::IniFormat);
+        settings.beginWriteArray(QStringLiteral("events"), entries.size());
+        for (int i = 0; i < entries.size(); ++i) {
+            settings.setArrayIndex(i);
+            settings.setValue("name", entries[i].first);
+            settings.setValue("timestamp", entries[i].second);
+        }
+        settings.endArray();
+    }
+
+    static QStringList visibleNames(const EventManager &log)
+    {
+        QStringList names;
+        for (const QObject *event : log.property("data").value<QList<QObject *>>())
+            names << event->property("name").toString();
+        return names;
+    }
+
+    std::unique_ptr<EventManager> openLog() { return std::make_unique<EventManager>(*m_config, logPath()); }
+
+    static Event *event(const QString &name, const QDateTime &time = QDateTime::currentDateTime())
+    {
+        return new Event(QStringLiteral("Board"), name, QString(), time);
+    }
+
+    const QVariantMap m_defaults{ { "log/level", 2 },   { "log/color", false },         { "mqtt/host", "localhost" },
+                                  { "mqtt/port", 1883 }, { "mqtt/password", QString() }, { "topics/dispenser", "kivo/dispenser" } };
+    QScopedPointer<QTemporaryDir> m_dir;
+    QScopedPointer<Config> m_config;
+
+private slots:
+    // The terminal's own settings, for the session and the event log.
+    void init()
+    {
+        m_config.reset();
+        m_dir.reset(new QTemporaryDir);
+        m_config.reset(new Config(m_dir->filePath(QStringLiteral("terminal.conf")), GUIManager::Defaults));
+    }
+
+    void createdFromDefaults()
+    {
+        Config(path(), GUIManager::Defaults);
+        // Every key in the section of its group, in text form.
+        const QMap<QString, QString> file = readIni();
+        QCOMPARE(file.keys(), GUIManager::Defaults.keys());
+        for (auto it = GUIManager::Defaults.cbegin(); it != GUIManager::Defaults.cend(); ++it)
+            QCOMPARE(file.value(it.key()), it.value().toString());
+        // The file exists now: read, not written again.
+        const ino_t before = inode(path());
+        Config again(path(), GUIManager::Defaults);
+        QCOMPARE(inode(path()), before);
+    }
+
+    void layers()
+    {
+        write(path(), "[General]\nloose=1\n\n[extra]\nkey=abc\n\n[log]\nlevel=3\n\n[mqtt]\nport=1884\n");
+        Config config(path(), m_defaults);
+        // file over default; keys only in the file are kept; override over file
+        QCOMPARE(QVariantList({ config.get("log/level"), config.get("log/color"), config.get("extra/key") }),
+                 QVariantList({ 3, false, "abc" }));
+        config.addOverrides({ { "log/level", 4 }, { "mqtt/host", "broker" }, { "mqtt/port", 9999 } });
+        QCOMPARE(config.get("log/level"), QVariant(4));
+        // Overrides are neither in the JSON form nor in the file; only group/name keys have a JSON form.
+        const QJsonObject json = config.toJson();
+        QCOMPARE(json.keys(), (QStringList{ "extra", "log", "mqtt", "topics" }));
+        QCOMPARE(json.value("log").toObject().value("level").toVariant().toInt(), 3);
+        QCOMPARE(json.value("mqtt").toObject().value("host"), QJsonValue("localhost"));
+        // Setting a value to itself leaves its override; a real change drops it.
+        config.set("mqtt/port", 1884);
+        QCOMPARE(config.get("mqtt/port"), QVariant(9999));
+        config.set("mqtt/port", 1885);
+        QCOMPARE(config.get("mqtt/port"), QVariant(1885));
+        const QMap<QString, QString> file = readIni();
+        QCOMPARE(QStringList({ file.value("log/level"), file.value("mqtt/host"), file.value("mqtt/port"), file.value("loose") }),
+                 QStringList({ "3", "localhost", "1885", "1" }));
+    }
+
+    // A change through set() or the JSON form (which changes known settings
+    // only) is signalled and saved; an equal value, typed or as text, is none.
+    void change_data()
+    {
+        QTest::addColumn<bool>("json");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("written"); // empty: no change, no write
+        QTest::newRow("same number") << false << "log/level" << QVariant(2) << "";
+        QTest::newRow("same number as text") << false << "log/level" << QVariant("2") << "";
+        QTest::newRow("same bool as text") << false << "log/color" << QVariant("false") << "";
+        QTest::newRow("changed") << false << "log/level" << QVariant(3) << "3";
+        QTest::newRow("yes is not false") << false << "log/color" << QVariant("yes") << "yes";
+        QTest::newRow("new key") << false << "extra/new" << QVariant("x") << "x";
+        QTest::newRow("JSON, same bool as text") << true << "log/color" << QVariant("false") << "";
+        QTest::newRow("JSON, whole number") << true << "mqtt/port" << QVariant(1883.0) << "";
+        QTest::newRow("JSON, changed") << true << "log/level" << QVariant(4) << "4";
+        QTest::newRow("JSON, unknown name") << true << "log/bogus" << QVariant(1) << "";
+        QTest::newRow("JSON, unknown group") << true << "nogroup/x" << QVariant(1) << "";
+    }
+
+    void change()
+    {
+        QFETCH(bool, json);
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(QString, written);
+        Config config(path(), m_defaults);
+        QSignalSpy changed(&config, &Config::configChanged);
+        const ino_t before = inode(path());
+        if (json)
+            config.fromJson({ { key.section('/', 0, 0), QJsonObject{ { key.section('/', 1), QJsonValue::fromVariant(value) } } } });
+        else
+            config.set(key, value);
+        QCOMPARE(inode(path()) != before, !written.isEmpty());
+        QCOMPARE(changed.count(), written.isEmpty() ? 0 : 1);
+        if (!written.isEmpty()) {
+            QCOMPARE(changed.at(0).at(0).toMap(), (QVariantMap{ { key, value } }));
+            QCOMPARE(config.get(key), value);
+            QCOMPARE(readIni().value(key), written);
+        }
+        QCOMPARE(readIni().contains(key), json ? m_defaults.contains(key) : true);
+    }
+
+    void listingHidesPassword()
+    {
+        Config config(path(), m_defaults);
+        config.set("mqtt/password", "s3cret");
+        LogRecorder log;
+        config.print();
+        QVERIFY(!log.contains("s3cret"));
+    }
+
+    void outsideEditsSeenOwnSavesNot()
+    {
+        Config config(path(), m_defaults);
+        QStringList events;
+        connect(&config, &Config::configFileChanged, this, [&] { events << QStringLiteral("file"); });
+        connect(&config, &Config::configChanged, this,
+                [&](const QVariantMap &changes) { events << "changed:" + changes.keys().join(','); });
+        // A late notification of our own save would come within this wait.
+        config.set("log/level", 3);
+        config.save();
+        QTest::qWait(2500);
+        QCOMPARE(events, QStringList{ "changed:log/level" });
+        // Edited in place, all in text: only what differs counts.
+        write(path(), "[log]\ncolor=false\nlevel=13\n[mqtt]\nport=1883\n");
+        QTRY_COMPARE_WITH_TIMEOUT(events.size(), 3, 10000);
+        QCOMPARE(events.mid(1), (QStringList{ "file", "changed:log/level" }));
+        // Replaced by an editor, then edited in place again: both noticed.
+        write(path(), "[log]\nlevel=13\n[mqtt]\nhost=b\nport=18830\n", true);
+        QTRY_COMPARE_WITH_TIMEOUT(events.size(), 5, 10000);
+        QCOMPARE(events.mid(3), (QStringList{ "file", "changed:mqtt/host,mqtt/port" }));
+        write(path(), "[log]\nlevel=13\n[mqtt]\nhost=broker.example\nport=18830\n");
+        QTRY_COMPARE_WITH_TIMEOUT(events.size(), 7, 10000);
+        QCOMPARE(QVariantList({ config.get("log/level"), config.get("mqtt/host") }), QVariantList({ "13", "broker.example" }));
+        // The same content again reports nothing.
+        write(path(), "[log]\nlevel=13\n\n[mqtt]\nhost=broker.example\nport=18830\n", true);
+        QTest::qWait(1500);
+        QCOMPARE(events.size(), 7);
+    }
+
+    void badFile_data()
+    {
+        QTest::addColumn<bool>("events");
+        QTest::addColumn<QByteArray>("content"); // null: the settings file a directory, the event log not writable
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<bool>("setAside");
+        QByteArray garbage("\x00\x01\xff\xfe garbage\n=\n[[[events\n", 24);
+        for (int i = 0; i < 1000; ++i)
+            garbage.append(char((i * 37 + 11) & 0xff));
+        // A typed value whose list count asks for more memory than there is: Qt gives up inside QSettings.
+        const QByteArray impossible("@DateTime(\\0\\0\\0\\x31\\0\\x31\\xee\\x62\\x80)\n");
+        const QString unreadableLog = QStringLiteral("[EventManager] WARN: Cannot read the event log file ");
+        QTest::newRow("settings: garbage") << false << garbage << "" << false;
+        QTest::newRow("settings: undecodable") << false << "[log]\nlevel=" + impossible
+                                               << "[SettingsFile] WARN: Cannot decode the settings file " << true;
+        QTest::newRow("settings: unreadable") << false << QByteArray("[log]\nlevel=3\n") << "" << false;
+        QTest::newRow("settings: a directory") << false << QByteArray() << "[Config] WARN: Cannot write the settings file "
+                                               << false;
+        QTest::newRow("events: garbage") << true << garbage << unreadableLog << false;
+        QTest::newRow("events: undecodable") << true << "[events]\nsize=1\n1\\category=General\n1\\timestamp=" + impossible
+                                             << unreadableLog << true;
+        // The empty entries have no time and go.
+        QTest::newRow("events: size with nothing behind") << true << QByteArray("[events]\nsize=2000000000\n1\\name=x\n") << ""
+                                                          << false;
+        QTest::newRow("events: not writable") << true << QByteArray() << "[EventManager] WARN: Cannot write the event log file "
+                                              << false;
+    }
+
+    // Settings start from the defaults, the event log empty, and both go on
+    // working; a file Qt cannot decode is kept aside, and a file that can be
+    // written holds the new state afterwards.
+    void badFile()
+    {
+        QFETCH(bool, events);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, warning);
+        QFETCH(bool, setAside);
+        const bool unreadable = QByteArray(QTest::currentDataTag()).endsWith("unreadable");
+        if (unreadable && ::geteuid() == 0)
+            QSKIP("root reads files without read permission");
+        // An event log under a file is never writable.
+        const QString file = !events ? path() : content.isNull() ? m_config->filename() + "/events.ini" : logPath();
+        QVERIFY(content.isNull() ? events || QDir().mkdir(file) : (write(file, content), true));
+        QVERIFY(!unreadable || QFile::setPermissions(file, QFileDevice::WriteOwner));
+        LogRecorder log;
+        if (events) {
+            EventManager eventLog(*m_config, file);
+            QVERIFY(visibleNames(eventLog).isEmpty());
+            eventLog.push(event(QStringLiteral("Application started")));
+            QCOMPARE(visibleNames(eventLog), QStringList({ "Application started" }));
+        } else {
+            Config config(file, m_defaults);
+            for (auto it = m_defaults.cbegin(); it != m_defaults.cend(); ++it)
+                QCOMPARE(config.get(it.key()), it.value());
+            config.set("mqtt/port", 1884);
+            QCOMPARE(config.get("mqtt/port"), QVariant(1884));
+        }
+        QVERIFY2(warning.isEmpty() ? !log.contains("WARN") : log.contains(warning + file), qPrintable(log.lines().join('\n')));
+        QFile damaged(file + QStringLiteral(".damaged"));
+        QCOMPARE(damaged.open(QIODevice::ReadOnly) ? damaged.readAll() : QByteArray(), setAside ? content : QByteArray());
+        if (content.isNull() || unreadable)
+            return;
+        log.clear();
+        if (events)
+            QCOMPARE(visibleNames(*openLog()), QStringList({ "Application started" }));
+        else
+            QCOMPARE(QStringList({ readIni().value("mqtt/port"), readIni().value("log/level") }), QStringList({ "1884", "2" }));
+        QVERIFY(!log.contains("WARN"));
+    }
+
+    void login_data()
+    {
+        QTest::addColumn<QString>("configured"); // null: as configured by default
+        QTest::addColumn<QString>("entered");
+        QTest::addColumn<bool>("granted");
+        QTest::newRow("right") << QString() << "3917" << true;
+        QTest::newRow("empty") << QString() << "" << false;
+        QTest::newRow("prefix") << QString() << "391" << false;
+        QTest::newRow("longer") << QString() << "39170" << false;
+        QTest::newRow("trailing space") << QString() << "3917 " << false;
+        QTest::newRow("changed PIN") << "2468" << "2468" << true;
+        QTest::newRow("old PIN after change") << "2468" << "3917" << false;
+        QTest::newRow("empty PIN configured") << "" << "" << true;
+    }
+
+    void login()
+    {
+        QFETCH(QString, configured);
+        QFETCH(QString, entered);
+        QFETCH(bool, granted);
+        SessionManager session(*m_config);
+        if (!configured.isNull())
+            m_config->set(QStringLiteral("gui/settingsPin"), configured);
+        QSignalSpy grantedSpy(&session, &SessionManager::accessGranted);
+        QSignalSpy denied(&session, &SessionManager::accessDenied);
+        QSignalSpy active(&session, &SessionManager::sessionActiveChanged);
+        session.loginRequest(entered);
+        QCOMPARE(QList<int>({ grantedSpy.count(), active.count(), denied.count() }),
+                 granted ? QList<int>({ 1, 1, 0 }) : QList<int>({ 0, 0, 1 }));
+        QCOMPARE(session.sessionActive(), granted);
+    }
+
+    void sessionLifetime()
+    {
+        SessionManager session(*m_config);
+        session.loginRequest(QStringLiteral("3917"));
+        // Long timers are kept to whole seconds, so allow a little over.
+        QVERIFY(session.remainingTime() > 500000 && session.remainingTime() <= 601000);
+        // A wrong PIN, and a changed PIN, leave a running session alone.
+        session.loginRequest(QStringLiteral("0000"));
+        m_config->set(QStringLiteral("gui/settingsPin"), QStringLiteral("2468"));
+        QVERIFY(session.sessionActive());
+        QCOMPARE(session.user()->pin, QStringLiteral("2468")); // the rebuilt user record
+        QSignalSpy active(&session, &SessionManager::sessionActiveChanged);
+        session.logoutRequest();
+        QVERIFY(!session.sessionActive() && !session.user());
+        // Without a session, logout and a timer reset do nothing.
+        session.logoutRequest();
+        session.resetTimer();
+        QCOMPARE(active.count(), 1);
+        QCOMPARE(session.remainingTime(), -1);
+        // A session ends by itself, and then stays over.
+        session.setSessionLength(300);
+        session.loginRequest(QStringLiteral("2468"));
+        QVERIFY(active.wait(10000));
+        QVERIFY(!session.sessionActive() && !session.user());
+        QTest::qWait(600);
+        QCOMPARE(active.count(), 3);
+    }
+
+    void pinNeverLogged()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
+        SessionManager session(*m_config);
+        LogRecorder log;
+        for (const char *pin : { "3918", "39170", "3917" })
+            session.loginRequest(QLatin1String(pin));
+        m_config->set(QStringLiteral("gui/settingsPin"), QStringLiteral("8642"));
+        session.loginRequest(QStringLiteral("8642"));
+        session.logoutRequest();
+        QLoggingCategory::setFilterRules(QString());
+        QCOMPARE(log.matching(QStringLiteral("[SessionManager] Entered PIN    : ")).size(), 4);
+        for (const QString &line : log.lines()) {
+            for (const char *pin : { "3918", "3917", "8642", "391" })
+                QVERIFY2(!line.contains(QLatin1String(pin)), qPrintable(line));
+        }
+    }
+
+    void eventLogKeepsTheLatest()
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        QVector<QPair<QString, QDateTime>> entries;
+        for (int i = 0; i < 1500; ++i)
+            entries.append({ QStringLiteral("E%1").arg(i), now.addSecs(i - 1560) });
+        writeEvents(entries);
+        const ino_t before = inode(logPath());
+        auto events = openLog();
+        // The last thousand, newest first; nothing is old enough to go, so no rewrite.
+        QStringList names = visibleNames(*events);
+        QCOMPARE(QStringList({ QString::number(names.size()), names.first(), names.last() }), QStringList({ "1000", "E1499", "E500" }));
+        QCOMPARE(inode(logPath()), before);
+        // A push into a full list keeps 1001; the next drops the oldest, on screen and on disk.
+        QPointer<QObject> oldest = events->property("data").value<QList<QObject *>>().last();
+        events->push(event(QStringLiteral("Ignition on")));
+        events->push(event(QStringLiteral("Ignition off"), now.addSecs(1)));
+        names = visibleNames(*events);
+        QCOMPARE(QStringList({ QString::number(names.size()), names.first(), names.last() }),
+                 QStringList({ "1001", "Ignition off", "E501" }));
+        events->flush();
+        const QVector<QStringList> file = readEvents();
+        QCOMPARE(QStringList({ QString::number(file.size()), file.first().at(1), file.last().at(1) }),
+                 QStringList({ "1001", "E501", "Ignition off" }));
+        // The dropped event goes with deferred deletion: QML may still hold it.
+        QVERIFY(!oldest.isNull());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(oldest.isNull());
+        // Nonsense is refused without harm.
+        LogRecorder log;
+        events->push(nullptr);
+        events->push(qobject_cast<Event *>(events->property("data").value<QList<QObject *>>().first()));
+        QCOMPARE(log.matching(QStringLiteral("[EventManager] WARN: ")).size(), 2);
+        QCOMPARE(visibleNames(*events).size(), 1001);
+
+        // Events 30 days old go when the log is opened.
+        events.reset();
+        writeEvents({ { "Ancient", now.addDays(-40) }, { "Borderline", now.addDays(-30).addSecs(-5) }, { "Recent", now.addDays(-29) } });
+        events = openLog();
+        QCOMPARE(visibleNames(*events), QStringList({ "Recent" }));
+        events->flush();
+        QCOMPARE(readEvents().size(), 1);
+    }
+
+    void eventLogFilters()
+    {
+        auto events = openLog();
+        const QDate today = QDate::currentDate();
+        events->push(event("Ignition off", QDateTime(today.addDays(-1), QTime(23, 59, 59, 500))));
+        events->push(event("Application started", QDateTime(today, QTime(0, 0))));
+        events->push(event("Maintenance login", QDateTime(today, QTime(23, 59, 59, 500))));
+        events->push(event("Ignition on", QDateTime(today.addDays(-10), QTime(8, 0))));
+        QSignalSpy changed(events.get(), &EventManager::dataChanged);
+        events->applyFilter(QStringLiteral("ign"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(visibleNames(*events), QStringList({ "Ignition off", "Ignition on" }));
+        events->applyFilterPeriod(QStringLiteral("Yesterday"));
+        QCOMPARE(visibleNames(*events), QStringList({ "Ignition off" }));
+        events->applyFilter(QString());
+        events->applyFilterPeriod(QStringLiteral("Today"));
+        QCOMPARE(visibleNames(*events), QStringList({ "Maintenance login", "Application started" }));
+    }
+
+    void eventLogSavedSafelyAndReadBack()
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QStringList tricky{ "\u039a\u03b1\u03c4\u03b7\u03b3\u03bf\u03c1\u03af\u03b1", "a=b; c\\d \"quoted\" [events]",
+                                  "#not a comment\nUser ID : 0\ttab", now.addMSecs(-1234).toString(Qt::ISODateWithMs) };
+        {
+            // A kill during a save must leave the old or the new file, never a
+            // half-written one: each save writes a new file and renames it over.
+            auto events = openLog();
+            events->push(new Event(tricky[0], tricky[1], tricky[2], QDateTime::fromString(tricky[3], Qt::ISODateWithMs)));
+            events->flush();
+            const ino_t first = inode(logPath());
+            // Told once the last push is on disk; not if the one asking is gone.
+            QVector<QStringList> onDisk;
+            QObject context;
+            auto *gone = new QObject;
+            bool goneCalled = false;
+            events->push(event(QStringLiteral("Last"), now));
+            events->whenSaved(&context, [&] { onDisk = readEvents(); });
+            events->whenSaved(gone, [&] { goneCalled = true; });
+            delete gone;
+            QTRY_COMPARE(onDisk.size(), 2);
+            QCOMPARE(onDisk.first(), tricky);
+            QVERIFY(!goneCalled);
+            QVERIFY(inode(logPath()) != first);
+            QCOMPARE(QDir(m_dir->path()).entryList({ "events.ini*" }, QDir::Files), QStringList({ "events.ini" }));
+        }
+        auto reopened = openLog();
+        const auto *event = qobject_cast<const Event *>(reopened->property("data").value<QList<QObject *>>().last());
+        QVERIFY(event);
+        QCOMPARE((QStringList{ event->category(), event->name(), event->description(), event->timestamp().toString(Qt::ISODateWithMs) }),
+                 tricky);
+    }
+
+    // Events arriving faster than they are written (a busy terminal, a slow
+    // card) must not hold up whoever waits for one of them: the shutdown.
+    void savedWhileEventsKeepComing()
+    {
+        auto events = openLog();
+        for (int i = 0; i < 500; ++i)
+            events->push(event(QStringLiteral("Ignition on")));
+        events->push(event(QStringLiteral("Ignition off")));
+        QObject context;
+        bool saved = false;
+        events->whenSaved(&context, [&] { saved = readEvents().size() >= 501; });
+        QElapsedTimer busy;
+        busy.start();
+        while (!saved && busy.elapsed() < 30000) {
+            events->push(event(QStringLiteral("Busy")));
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(saved);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Settings)
+#include "tst_settings.moc"
