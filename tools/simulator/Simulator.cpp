@@ -18,6 +18,8 @@ const QString NetworkBase = QStringLiteral("kivo/network");
 const QString DeviceBase = QStringLiteral("kivo/device");
 const QString BarcodeBase = QStringLiteral("kivo/barcode");
 const QString ControlTopic = QStringLiteral("sim/control");
+// After "silent rfid card/found", until that card leaves the reader.
+const QString HiddenCard = QStringLiteral("rfid /card/found");
 
 const QStringList Services = {QStringLiteral("board"), QStringLiteral("blm"), QStringLiteral("rfid"),
                               QStringLiteral("dispenser"), QStringLiteral("inspector"),
@@ -39,7 +41,8 @@ enum DispenserError {
     Busy = 6,
     CardAtReader = 7,
     CardInMouth = 8,
-    InvalidRequest = 9
+    InvalidRequest = 9,
+    Refused = 10 // a "refuse" command
 };
 
 struct DenyReason
@@ -192,6 +195,14 @@ QString Simulator::helpText()
         "  take                     the person takes the card in the mouth (auto take back on)\n"
         "  notake                   the person leaves the card (auto take off until \"take\")\n"
         "  badcard                  the next card on the reader cannot be written\n"
+        "  refuse rfid|dispenser <method> [text]\n"
+        "                           the next request of that method (enable, disable, card/create,\n"
+        "                           card/write, card/read; issue, eject, accept, dispose, collect)\n"
+        "                           is refused with that text\n"
+        "  silent rfid|dispenser <method>\n"
+        "                           the next request of that method gets no answer; \"silent rfid\n"
+        "                           card/found\": the card on the reader (or the next one) is not\n"
+        "                           announced until it leaves\n"
         "  jam on|off               a card is stuck in the dispenser\n"
         "  door open|closed         the dispenser's cartridge door\n"
         "  service down|up [name]   all services, or board, blm, rfid, dispenser, inspector,\n"
@@ -236,6 +247,8 @@ bool Simulator::runCommand(const QString &line)
     } else if (cmd == QLatin1String("badcard")) {
         m_badCard = true;
         say(QStringLiteral("the next card cannot be written"));
+    } else if ((cmd == QLatin1String("refuse") || cmd == QLatin1String("silent")) && words.size() >= 3) {
+        ok = scriptNext(words);
     } else if (cmd == QLatin1String("jam") && (arg == QLatin1String("on") || arg == QLatin1String("off"))) {
         m_jammed = arg == QLatin1String("on");
         say(QStringLiteral("dispenser jammed: %1").arg(m_jammed ? QStringLiteral("yes") : QStringLiteral("no")));
@@ -255,6 +268,39 @@ bool Simulator::runCommand(const QString &line)
     if (!ok)
         say(QStringLiteral("ERROR: unknown command: %1 (try \"help\")").arg(line.simplified()));
     return ok;
+}
+
+bool Simulator::scriptNext(const QStringList &words)
+{
+    const QString service = words.at(1).toLower();
+    if (service != QLatin1String("rfid") && service != QLatin1String("dispenser"))
+        return false;
+    QString method = words.at(2).toLower();
+    if (!method.startsWith(QLatin1Char('/')))
+        method.prepend(QLatin1Char('/'));
+    const bool refuse = words.at(0).toLower() == QLatin1String("refuse");
+    QString text;
+    if (refuse) {
+        text = words.mid(3).join(QLatin1Char(' '));
+        if (text.isEmpty())
+            text = QStringLiteral("Refused by the simulator");
+    }
+    m_scripted.insert(service + QLatin1Char(' ') + method, text);
+    say(refuse ? QStringLiteral("%1: the next %2 is refused: %3").arg(service, method.mid(1), text)
+               : QStringLiteral("%1: the next %2 gets no answer").arg(service, method.mid(1)));
+    return true;
+}
+
+bool Simulator::takeScripted(const QString &service, const QString &method, QString *refusal)
+{
+    const auto it = m_scripted.find(service + QLatin1Char(' ') + method);
+    if (it == m_scripted.end())
+        return false;
+    *refusal = it.value();
+    m_scripted.erase(it);
+    if (refusal->isEmpty())
+        say(QStringLiteral("%1: %2 left unanswered").arg(service, method.mid(1)));
+    return true;
 }
 
 bool Simulator::isUp(const QString &service) const
@@ -897,6 +943,12 @@ void Simulator::onRfidRequest(const QString &method, const QString &id, const QJ
         fail(QStringLiteral("Invalid request"));
         return;
     }
+    QString refusal;
+    if (takeScripted(QStringLiteral("rfid"), method, &refusal)) {
+        if (!refusal.isEmpty())
+            fail(refusal);
+        return;
+    }
 
     if (method == QLatin1String("/enable") || method == QLatin1String("/disable")) {
         const bool on = method == QLatin1String("/enable");
@@ -988,7 +1040,7 @@ void Simulator::cardEntersField(const QString &uid, int type)
 void Simulator::scheduleDetection()
 {
     QTimer::singleShot(150, this, [this] {
-        if (m_rfidState != Searching || m_fieldUid.isEmpty())
+        if (m_rfidState != Searching || m_fieldUid.isEmpty() || m_scripted.contains(HiddenCard))
             return;
         // The tag first, then the state: whoever waits for a card while the
         // state says CardFound finds it already known.
@@ -1002,6 +1054,7 @@ void Simulator::cardLeavesField()
 {
     if (m_fieldUid.isEmpty())
         return;
+    m_scripted.remove(HiddenCard);
     m_fieldUid.clear();
     m_fieldTemplate.clear();
     m_fieldData = {};
@@ -1029,6 +1082,12 @@ void Simulator::onDispenserRequest(const QString &method, const QString &id, con
         return;
     if (!parsed) {
         dispenserRespond(method, id, InvalidRequest, QStringLiteral("Invalid request"));
+        return;
+    }
+    QString refusal;
+    if (takeScripted(QStringLiteral("dispenser"), method, &refusal)) {
+        if (!refusal.isEmpty())
+            dispenserRespond(method, id, Refused, refusal);
         return;
     }
     if (method == QLatin1String("/accept/enable") || method == QLatin1String("/accept/disable")) {

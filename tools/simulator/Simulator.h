@@ -3,6 +3,7 @@
 #include "SimMqtt.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QSet>
@@ -49,6 +50,10 @@ private:
     void publishAll();
     void shutdown();
     bool setServiceUp(const QString &service, bool up);
+    bool scriptNext(const QStringList &words);
+    // The scripted answer for the next request of a method, if any: true
+    // with *refusal set to the text to refuse with (empty: no answer at all).
+    bool takeScripted(const QString &service, const QString &method, QString *refusal);
     void publishServiceStatus(const QString &service);
 
     // The validation service and the reader share one radio.
@@ -115,6 +120,8 @@ private:
     int m_takeAfter = 2000;
     bool m_verbose = false;
     QSet<QString> m_down;
+    // "service method" -> refusal text, empty for no answer; used once.
+    QHash<QString, QString> m_scripted;
 
     // board
     bool m_ignition = true;

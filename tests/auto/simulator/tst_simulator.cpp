@@ -231,6 +231,43 @@ private Q_SLOTS:
         QCOMPARE(waitFor(QStringLiteral("kivo/dispenser/issue/response/5")).value(QStringLiteral("completed")).toBool(), true);
     }
 
+    void scriptsTheNextRequest_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("refusal"); // empty: no answer
+        QTest::newRow("rfid refused") << "refuse rfid card/read Antenna fault" << "rfid/card/read" << "Antenna fault";
+        QTest::newRow("dispenser refused") << "refuse dispenser collect Mouth blocked" << "dispenser/collect" << "Mouth blocked";
+        QTest::newRow("rfid silent") << "silent rfid card/read" << "rfid/card/read" << QString();
+        QTest::newRow("dispenser silent") << "silent dispenser collect" << "dispenser/collect" << QString();
+    }
+
+    // Only the next request of that method is scripted; the one after it is
+    // answered as usual.
+    void scriptsTheNextRequest()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, method);
+        QFETCH(QString, refusal);
+        static int id = 100;
+        const auto call = [&](int n) {
+            m_peer.publish(QStringLiteral("kivo/%1/request/%2").arg(method).arg(n), "{}");
+            return waitFor(QStringLiteral("kivo/%1/response/%2").arg(method).arg(n), {}, refusal.isEmpty() ? 2000 : 10000);
+        };
+        control(command);
+        const QJsonObject first = call(++id);
+        if (refusal.isEmpty()) {
+            QVERIFY(first.contains(QStringLiteral("timeout")));
+        } else {
+            QCOMPARE(first.value(QStringLiteral("completed")).toBool(), false);
+            const QJsonObject error = first.value(QStringLiteral("error")).toObject();
+            QCOMPARE(error.value(error.contains(QStringLiteral("what")) ? QStringLiteral("what") : QStringLiteral("description")).toString(), refusal);
+            if (method.startsWith(QLatin1String("dispenser")))
+                QVERIFY(error.value(QStringLiteral("code")).toInt() > 0);
+        }
+        QVERIFY(!call(++id).contains(QStringLiteral("timeout")));
+    }
+
     void quitsOnCommand()
     {
         control(QStringLiteral("quit"));
