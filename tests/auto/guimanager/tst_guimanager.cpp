@@ -1,13 +1,14 @@
 #include "Config.h"
-#include "FakeCardService.h"
 #include "GUIManager.h"
 #include "Resources.h"
 #include "LogRecorder.h"
 #include "MosquittoBroker.h"
 #include "MqttPeer.h"
+#include "ProgramProcess.h"
 #include "logger.h"
 
 #include <QJsonDocument>
+#include <QProcess>
 #include <QQuickWindow>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -475,12 +476,21 @@ private slots:
 
     void issuing()
     {
-        FakeCardService fake(*m_broker);
-        QVERIFY(fake.start());
+        const QString writes = QStringLiteral("kivo/rfid/card/write/request/+");
         QVERIFY(startManager());
         // Cards go to passengers at a working entry gate only.
         m_gui->issueCard();
         QVERIFY(m_log->contains("WARN: Not serving passengers. Ignoring card request."));
+        // The card services are the simulator's; it reports the ignition on too.
+        QProcess simulator;
+        ProgramProcess::start(simulator, QStringLiteral(LTXG_SIMULATOR),
+                              {"--host", m_broker->host(), "--port", QString::number(m_broker->port()), "--no-console",
+                               "--take-after", "300"});
+        QVERIFY2(simulator.waitForStarted(10000), qPrintable(simulator.errorString()));
+        const auto stopSimulator = qScopeGuard([&simulator] {
+            simulator.kill();
+            simulator.waitForFinished(5000);
+        });
         QVERIFY(ignitionOn());
         m_peer->publish("kivo/blm/status", BlmOnline);
         QTRY_COMPARE_WITH_TIMEOUT(m_gui->screen(), QStringLiteral("EntryGate"), 10000);
@@ -500,16 +510,15 @@ private slots:
         QCOMPARE(messages, (QStringList{"Issuing card", "Card collected", "Preparing next card", "Ready to issue card"}));
         QCOMPARE(m_log->matching("[GUIManager] WARN: Card issuing already in progress. Ignoring.").size(), 2);
         QCOMPARE(m_log->matching("[GUIManager] Card issued successfully : ").size(), 1);
-        QCOMPARE(fake.calls().count("rfid/card/write"), 1);
-        QVERIFY(!fake.lastWritten().isEmpty());
+        QCOMPARE(m_peer->messageCount(writes), 1);
 
         // After settling, a tap starts the next cycle; a refused write fails it.
-        fake.script(FakeCardService::Rfid, "/card/write", FakeCardService::Reply::refuse("write error"));
+        QVERIFY(m_peer->publish("sim/control", "badcard"));
         messages.clear();
         m_gui->issueCard();
         QVERIFY(QTest::qWaitFor([&] { return m_gui->message().startsWith("FAILED: "); }, 30000));
         QVERIFY(m_log->contains("[GUIManager] ERROR: Failed to issue card : "));
-        QCOMPARE(fake.calls().count("rfid/card/write"), 2);
+        QCOMPARE(m_peer->messageCount(writes), 2);
 
         // The failure settled the cycle: the next tap is taken.
         m_log->clear();
