@@ -19,12 +19,12 @@ struct mosquitto_message;
 
 /*
  * Plays the RFID service and the card-dispenser service of an entry gate on a
- * real broker, on plain libmosquitto, for the card-issuing tests.
+ * real broker, on plain libmosquitto, for the card-issuing benchmarks.
  *
  * It keeps one physical picture (a card at the reader position, a card in the
  * mouth, the door, the radio) and answers every request the way the devices
  * would, publishing the status changes before the answer, as the services do.
- * Each method can be scripted per test: answer with a given object, refuse,
+ * Each method can be scripted per run: answer with a given object, refuse,
  * answer late, never answer.
  *
  * Card events need a listener: the reader announces a card ("/card/found")
