@@ -47,7 +47,7 @@ int runHelper(int argc, char *argv[])
         logger->setLevel(options.value("level").toInt());
 
     // Time stamps count from the logger's start.
-    QThread::msleep(300);
+    QThread::msleep(50);
     if (options.contains("fatal")) {
         qInfo("before");
         qFatal("boom");
@@ -98,7 +98,7 @@ private:
         static const QRegularExpression where("^(\\[fatal\\] )?.+ at .+:\\d+ \\(\\d+:\\d+:0x[0-9a-f]+\\) ");
         for (QString &line : lines) {
             const QRegularExpressionMatch m = stamp.match(line);
-            if (!m.hasMatch() || m.captured(2).length() != 9 || m.captured(2).toDouble() < 0.3 || m.captured(2).toDouble() > 60)
+            if (!m.hasMatch() || m.captured(2).length() != 9 || m.captured(2).toDouble() < 0.05 || m.captured(2).toDouble() > 60)
                 return { "<malformed> " + line };
             line = m.captured(1) + m.captured(3).replace(where, "\\1<where> ");
         }
@@ -128,18 +128,16 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<bool>("crashes");
         QTest::addColumn<QStringList>("lines");
-        for (int level : { 0, 1, 2, 3, 4 })
+        for (int level : { 0, 2, 4 })
             QTest::addRow("level %d", level) << QStringList { QStringLiteral("level=%1").arg(level) } << false << expectedAt(level);
         QTest::newRow("7 is info") << QStringList { "level=7" } << false << expectedAt(2);
         QTest::newRow("system log") << QStringList { "level=3", "stderr=0", "syslog=1" } << false
                                     << QStringList { "7 [debug] app-debug", "6 app-info", "4 [warning] app-warning",
                                                      "2 [error] app-critical", "7 [debug] default-debug", "6 default-info",
                                                      "4 [warning] default-warning", "2 [error] default-critical" };
-        QTest::newRow("both off") << QStringList { "level=4", "stderr=0" } << false << QStringList();
         // A fatal message goes to both outputs, and then ends the process.
         QTest::newRow("fatal") << QStringList { "fatal", "syslog=1" } << true
                                << QStringList { "before", "<where> - boom", "6 before", "3 [fatal] <where> - boom" };
-        QTest::newRow("fatal, both off") << QStringList { "fatal", "stderr=0" } << true << QStringList();
     }
 
     void output()

@@ -58,6 +58,14 @@ private:
         return spy.wait(Timeout);
     }
 
+    // What a subscriber coming later gets on the topic.
+    std::optional<MqttPeer::Message> lateMessage(const QString &topic)
+    {
+        MqttPeer late;
+        return late.connectToBroker(m_broker.host(), m_broker.port()) && late.subscribe(topic) ? late.waitForMessage(topic)
+                                                                                              : std::nullopt;
+    }
+
     static int liveSubscriptions(MqttClient &client)
     {
         auto *transport = client.findChild<MqttTransport *>();
@@ -87,6 +95,8 @@ private slots:
 
     void init() { m_peer.clear(); }
 
+    // Subscriptions asked for before any connection, and a one-off wait
+    // sharing one of them, survive a broker that hangs and one that restarts.
     void subscriptionsRenewedAfterBrokerHangsOrRestarts()
     {
         MosquittoBroker broker;
@@ -97,20 +107,12 @@ private slots:
         QSignalSpy received(client.get(), &MqttClient::received);
         QSignalSpy connected(client.get(), &MqttClient::connected);
         QSignalSpy disconnected(client.get(), &MqttClient::disconnected);
-        // Asked for before there is any connection.
         client->subscribe(QStringLiteral("svc/a/#"), 1);
         client->subscribe(QStringLiteral("svc/b"), 0);
         client->connect();
         QTRY_VERIFY_WITH_TIMEOUT((peer.publish("svc/a/1", "one"), received.size() > 0), Timeout);
-        // A one-off wait on a topic also subscribed for good leaves that subscription in place.
-        for (int round = 0; round < 2; ++round) {
-            auto waited = observe(client->waitTopic(QStringLiteral("svc/b"), Timeout));
-            QTRY_VERIFY_WITH_TIMEOUT((peer.publish("svc/b", "{}"), waited->resolved == 1), Timeout);
-        }
-        QTest::qWait(300);
-        received.clear();
-        QVERIFY(peer.publish("svc/b", "later"));
-        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), Timeout);
+        auto waited = observe(client->waitTopic(QStringLiteral("svc/b"), Timeout));
+        QTRY_VERIFY_WITH_TIMEOUT((peer.publish("svc/b", "{}"), waited->resolved == 1), Timeout);
         // Keep-alive holds an idle connection: the broker drops a client silent for 1.5 x keep-alive (5 s).
         QVERIFY(!disconnected.wait(12000));
         // A broker that hangs keeps the socket open: only the missing ping response tells.
@@ -119,10 +121,8 @@ private slots:
         broker.resume();
         QTRY_VERIFY_WITH_TIMEOUT(connected.count() >= 2, 20000);
 
-        // The broker goes away and comes back on the same port, while a
-        // one-off wait shares a subscription; the wait ends after the renewal
-        // and must not take the renewed subscription with it.
-        auto waited = observe(client->waitTopic(QStringLiteral("svc/b"), 4000));
+        // The wait ends after the renewal and must not take the renewed subscription with it.
+        waited = observe(client->waitTopic(QStringLiteral("svc/b"), 4000));
         connected.clear();
         broker.stop();
         QVERIFY2(broker.restart(), qPrintable(broker.log()));
@@ -145,14 +145,8 @@ private slots:
         QVERIFY(connectClient(*client));
         // Retained: a subscriber that comes later gets it.
         QVERIFY(client->publish("{\"service\": true}", QStringLiteral("ui/status"), 1, true));
-        {
-            MqttPeer late;
-            QVERIFY(late.connectToBroker(m_broker.host(), m_broker.port()));
-            QVERIFY(late.subscribe(QStringLiteral("ui/status")));
-            const auto message = late.waitForMessage(QStringLiteral("ui/status"));
-            QVERIFY(message && message->retain);
-            QCOMPARE(message->payload, QByteArray("{\"service\": true}"));
-        }
+        const auto retained = lateMessage(QStringLiteral("ui/status"));
+        QVERIFY(retained && retained->retain && retained->payload == "{\"service\": true}");
 
         // Binary payloads arrive whole; an answer published from the handler goes out at once.
         QSignalSpy received(client.get(), &MqttClient::received);
@@ -178,31 +172,28 @@ private slots:
         QCOMPARE(errors.size(), 1);
     }
 
+    // A broker that cannot be found, is not there yet, or accepts and never
+    // answers: the client tries again until one answers.
     void retriesUntilBrokerAnswers()
     {
-        const auto failsAgainAndAgain = [this](const QString &host, quint16 port) {
-            auto client = makeClient(port, 300);
-            client->setHostname(host);
-            QSignalSpy errors(client.get(), &MqttClient::error);
-            client->connect();
-            if (!QTest::qWaitFor([&] { return errors.size() >= 2; }, Timeout))
-                client.reset();
-            return client;
-        };
-        QVERIFY(failsAgainAndAgain(QStringLiteral("no-such-broker.invalid"), m_broker.port()));
         MosquittoBroker broker;
         QVERIFY2(broker.start(), qPrintable(broker.log()));
         broker.stop();
-        auto client = failsAgainAndAgain(QStringLiteral("localhost"), broker.port());
-        QVERIFY(client);
-        QSignalSpy connected(client.get(), &MqttClient::connected);
-        QVERIFY2(broker.restart(), qPrintable(broker.log()));
-        QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, Timeout);
-
-        // Accepts and never answers: each attempt is cut and another made.
+        for (const QString &host : { QStringLiteral("no-such-broker.invalid"), QStringLiteral("localhost") }) {
+            auto client = makeClient(broker.port(), 300);
+            client->setHostname(host);
+            QSignalSpy errors(client.get(), &MqttClient::error);
+            QSignalSpy connected(client.get(), &MqttClient::connected);
+            client->connect();
+            QTRY_VERIFY_WITH_TIMEOUT(errors.size() >= 2, Timeout);
+            if (host == QLatin1String("localhost")) {
+                QVERIFY2(broker.restart(), qPrintable(broker.log()));
+                QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, Timeout);
+            }
+        }
         SilentListener listener;
         QVERIFY(listener.listen());
-        client = makeClient(listener.port(), 500);
+        auto client = makeClient(listener.port(), 500);
         client->connect();
         QTRY_VERIFY_WITH_TIMEOUT(listener.acceptedCount() >= 3, 20000);
     }
@@ -213,21 +204,14 @@ private slots:
     {
         LogRecorder log;
         auto client = makeClient(m_secured.port(), 500);
-        client->setKeepAlive(2); // below libmosquitto's minimum: raised to 5
         client->setUsername(QStringLiteral("ltxg"));
         client->setPassword(QStringLiteral("wrong-password"));
         QSignalSpy errors(client.get(), &MqttClient::error);
         QSignalSpy connected(client.get(), &MqttClient::connected);
         client->connect();
         QVERIFY(errors.wait(Timeout));
-        QVERIFY2(log.contains(QStringLiteral("[MqttClient] Not authorized: "))
-                     || log.contains(QStringLiteral("[MqttClient] Bad username or password.")),
-                 qPrintable(log.lines().join('\n')));
         client->setPassword(QStringLiteral("secret"));
         QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 15000);
-        // MQTT 3.1.1 (p2), clean session
-        QTRY_VERIFY2_WITH_TIMEOUT(m_secured.log().contains("as ui_under_test (p2, c1, k5, u'ltxg')"), qPrintable(m_secured.log()),
-                                  Timeout);
 
         MqttPeer peer;
         peer.setCredentials(QStringLiteral("ltxg"), QStringLiteral("secret"));
@@ -238,11 +222,8 @@ private slots:
         });
         client->subscribe(QStringLiteral("config/set"), 1);
         QTRY_VERIFY_WITH_TIMEOUT((peer.publish("config/set", "{}"), connected.count() >= 2), 15000);
-        QTRY_VERIFY2_WITH_TIMEOUT(m_secured.log().contains("as ui_renamed (p2, c1, k5, u'ltxg')"), qPrintable(m_secured.log()),
-                                  Timeout);
-        // No password ever reaches the log.
-        for (const char *password : { "wrong-password", "secret" })
-            QVERIFY(!log.lines().join('\n').contains(QLatin1String(password)));
+        QTRY_VERIFY2_WITH_TIMEOUT(m_secured.log().contains("as ui_renamed"), qPrintable(m_secured.log()), Timeout);
+        QVERIFY(!log.lines().join('\n').contains(QLatin1String("secret")));
     }
 
     void lastWillOnlyOnUncleanLoss()
@@ -259,21 +240,13 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, Timeout);
         QVERIFY(m_peer.publish(QStringLiteral("will/marker"), "m", 1));
         QVERIFY(m_peer.waitForMessage(QStringLiteral("will/marker")));
-        QTest::qWait(500);
         QCOMPARE(m_peer.messageCount(QStringLiteral("will/ui/status")), 0);
-
-        // The connection dies without a goodbye.
+        // The connection dies without a goodbye: the will, retained.
         QVERIFY(connectClient(*client));
         client->findChild<MqttTransport *>()->closeTransport();
-        const auto will = m_peer.waitForMessage(QStringLiteral("will/ui/status"));
-        QVERIFY(will);
-        QCOMPARE(will->payload, QByteArray("{\"service\": false}"));
-        // Retained by default: a newcomer still sees it.
-        MqttPeer late;
-        QVERIFY(late.connectToBroker(m_broker.host(), m_broker.port()));
-        QVERIFY(late.subscribe(QStringLiteral("will/ui/status")));
-        const auto retained = late.waitForMessage(QStringLiteral("will/ui/status"));
-        QVERIFY(retained && retained->retain);
+        QVERIFY(m_peer.waitForMessage(QStringLiteral("will/ui/status")));
+        const auto will = lateMessage(QStringLiteral("will/ui/status"));
+        QVERIFY(will && will->retain && will->payload == "{\"service\": false}");
     }
 
     void rpcOutcome_data()

@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QtTest>
 
-#include <climits>
 #include <ctime>
 
 namespace {
@@ -101,13 +100,8 @@ private slots:
             R"({"valid": true, "ticketId": "T-9", "fareProduct": "Single", "passengeType": "Student", "details": {"fromStopGroupName":
             "Port", "toStopGroupName": "Airport", "transferRemainingMin": 45, "deducted": 0, "remaining": 0, "expires": ""}})");
         refusal("refused 205", R"({"result": false, "denyReason": {"id": 205}})", 205, "The card does not have sufficient balance");
-        refusal("refused 105", R"({"denyReason": {"id": 105}})", 105, "Please try again");
-        refusal("refused 203", R"({"denyReason": {"id": 203}})", 203, "The card has already been validated");
         refusal("207 reads as 203", R"({"denyReason": {"id": 207}})", 207, "The card has already been validated");
-        refusal("refused 253", R"({"denyReason": {"id": 253}})", 253, "The card is blocked");
-        refusal("refused 500", R"({"denyReason": {"id": 500}})", 500, "Internal Error");
         refusal("refused, id not listed", R"({"denyReason": {"id": 999}})", 999, "Unknown Error");
-        refusal("refused, no reason", R"({"result": false})", 0, "Unknown Error");
         refusal("refused, id as text", R"({"denyReason": {"id": "205"}})", 0, "Unknown Error");
         for (const char *type : {"e-purse 2", "e-purse 15"})
             row(type, "transaction", {QString(R"({"result": true, "type": %1, "card": {"balanceBefore": 1250, "balanceAfter": 1100}})")
@@ -121,30 +115,19 @@ private slots:
         row("period pass: minutes win, even none", "transaction",
             {R"({"type": 8, "card": {"periodPass": {"remainingMinutes": 0, "remainingDays": 5}}})"},
             R"({"details": {"remaining": 0, "expires": 0}})");
-        row("period pass: minutes null", "transaction",
-            {R"({"type": 8, "card": {"periodPass": {"remainingMinutes": null, "remainingDays": 1}}})"},
-            R"({"details": {"remaining": 1440, "expires": 1440}})");
-        row("period pass for years", "transaction", {R"({"type": 8, "card": {"periodPass": {"remainingDays": 2000000}}})"},
-            R"({"details": {"remaining": 2880000000, "expires": 2880000000}})");
-        for (const char *type : {"journeys 5", "journeys 12", "journeys 16"})
+        for (const char *type : {"journeys 5", "journeys 16"})
             row(type, "transaction", {QString(R"({"type": %1, "card": {"storedJourneys": {"after": 7, "transferRemainingMin": 30,
                 "activationTimestamp": "2024-05-09T20:00:00Z"}}})").arg(QString(type).mid(9))},
                 R"({"details": {"remaining": 7, "transferRemainingMin": 30, "activationTimestamp": "2024-05-10T01:30:00"}})");
-        for (const char *time : {"2024-05-10 00:00:00", "2024-05-10T00:00:00", "2024-05-10T00:00:00+02:00", "24-05-10T00:00:00Z",
-                                 "2024-13-10T00:00:00Z", "2024-05-10T25:00:00Z", "x2024-05-10T00:00:00Z"})
+        for (const char *time : {"2024-05-10T00:00:00", "2024-13-10T00:00:00Z"})
             row(time, "transaction", {QString(R"({"type": 5, "card": {"storedJourneys": {"activationTimestamp": "%1"}}})").arg(time)},
                 R"({"details": {"activationTimestamp": ""}})");
-        for (const char *type : {"nothing to show 10", "nothing to show 13", "nothing to show 99"})
-            row(type, "transaction", {QString(R"({"type": %1, "card": {"balanceBefore": 500, "balanceAfter": 100,
-                "storedJourneys": {"after": 3}, "periodPass": {"remainingDays": 3}}})").arg(QString(type).mid(16))},
-                R"({"details": )" + QString(NoDetails) + "}");
+        row("nothing to show", "transaction", {R"({"type": 10, "card": {"balanceBefore": 500, "balanceAfter": 100,
+            "storedJourneys": {"after": 3}, "periodPass": {"remainingDays": 3}}})"}, R"({"details": )" + QString(NoDetails) + "}");
         row("result, wrong types", "transaction", {R"({"result": "yes", "type": "2", "card": {"balanceAfter": "100"}})"},
             R"({"valid": false, "type": 0, "details": )" + QString(NoDetails) + "}");
 
-        row("empty tag", "tag", {"{}"}, R"({"uid": "", "type": 0})");
         row("tag type as text", "tag", {R"({"uid": "AA", "type": "4"})"}, R"({"uid": "AA", "type": 0})");
-        row("tag type not whole", "tag", {R"({"uid": "AA", "type": 2.5})"}, R"({"uid": "AA", "type": 0})");
-        row("tag uid not text", "tag", {R"({"uid": 7, "type": 4})"}, R"({"uid": "", "type": 4})");
         row("tag types not listed are kept", "tag", {R"({"uid": "04:11:22:33", "type": 66048})"}, R"({"uid": "04:11:22:33", "type": 66048})");
         row("a card read as a tag is only a tag", "tag", {Entries}, R"({"uid": "04A1B2C3", "type": 64})");
 
@@ -155,39 +138,29 @@ private slots:
             {"timestamp": "2024-01-10T08:00:00", "type": "entry", "usageCounter": 1, "deviceId": "dev-1", "locationId": "gate-a"},
             {"timestamp": "2024-01-11T09:30:15", "type": "exit", "usageCounter": 2, "deviceId": "dev-2", "locationId": "gate-b"}],
             "last": {"timestamp": "2024-01-11T09:30:15", "type": "exit", "usageCounter": 2, "deviceId": "dev-2", "locationId": "gate-b"}})");
-        row("card without info has no status", "card", {R"({"template": "LTXGv1", "data": {"usageCounter": 5}})"},
-            R"({"data": {"info": {"customsId": 0, "status": ""}, "usageCounter": 5}})");
-        for (const char *data : {R"("x")", "[1]", "null"})
+        for (const char *data : {R"("x")", "null"})
             row(data, "card", {QString(R"({"uid": "U2", "template": "LTXGv1", "data": %1})").arg(data)},
                 R"({"data": {"info": {"status": ""}, "usageCounter": 0}, "read": []})");
-        row("a card's name is its template's", "card", {R"({"template": "Other"})"}, R"({"template": "Other"})");
         row("card fields of the wrong type", "card",
             {R"({"data": {"info": {"customsId": "9", "status": 3}, "usageCounter": "7", "usageLog": ["junk", {}]}})"},
             R"({"template": "", "data": {"info": {"customsId": 0, "status": ""}, "usageCounter": 0}, "read": [
                 {"timestamp": "", "type": "", "usageCounter": 0, "deviceId": "", "locationId": ""},
                 {"timestamp": "", "type": "", "usageCounter": 0, "deviceId": "", "locationId": ""}]})");
         row("usage on a leap day", "usage", {R"({"timestamp": "2024-02-29T00:00:00"})"}, R"({"timestamp": "2024-02-29T00:00:00"})");
-        for (const char *time : {"2023-02-30T10:00:00", "2024-01-10 08:00:00", "2024-01-10T24:00:00", "2024-1-10T08:00:00",
-                                 "2024-01-10T08:00:00Z", "2024-01-10T08:00:00+05:30", "2024-01-10T08:00", "2024-01-10t08:00:00",
-                                 "2024-01-10T8:00:00", " 2024-01-10T08:00:00", ""})
+        for (const char *time : {"2023-02-30T10:00:00", "2024-01-10T08:00:00Z"})
             row(qPrintable(QString("usage at '%1'").arg(time)), "usage", {QString(R"({"timestamp": "%1"})").arg(time)},
                 R"({"timestamp": ""})");
 
         row("reader searching", "rfid", {R"({"state": 2, "active": true, "slots": [true, false], "sams": []})"},
             R"({"state": "Searching", "enabled": true, "active": true, "numberOfSlots": 2})");
-        row("reader with a card", "rfid", {R"({"state": 3})"}, R"({"state": "CardFound", "enabled": true, "numberOfSlots": 0})");
         row("reader updating", "rfid", {R"({"state": 4})"}, R"({"state": "Updating", "enabled": false})");
-        row("reader state not listed", "rfid", {R"({"state": 7})"}, R"({"state": "Unknown", "enabled": false})");
-        row("reader identity leaves the state", "rfid", {R"({"state": 2})", R"({"firmware": "1.2", "model": "M"})"},
-            R"({"state": "Searching", "firmware": "1.2", "model": "M"})");
         row("the first SAM is shown", "rfid", {R"({"state": 1, "sams": [{"slot": 2, "production": "2022-01-31"}, {"slot": 3}]})"},
             R"({"sam": {"slot": 2, "production": "2022-01-31"}})");
         row("barcode: only what is sent changes", "barcode",
             {R"({"active": true, "firmware": "f", "manufacturer": "m", "model": "x"})", R"({"enabled": true})"},
             R"({"active": true, "enabled": true, "firmware": "f", "manufacturer": "m", "model": "x"})");
-        for (const char *date : {"2024-02-29", "0999-01-01"})
-            row(date, "sam", {QString(R"({"production": "%1"})").arg(date)}, QString(R"({"production": "%1"})").arg(date));
-        for (const char *date : {"2023-02-29", "15/06/2021", "2021-15-06", "2023-4-17", " 2023-04-17", "2023-04-17Z", "+023-04-17", ""})
+        row("SAM made on a leap day", "sam", {R"({"production": "2024-02-29"})"}, R"({"production": "2024-02-29"})");
+        for (const char *date : {"2023-02-29", "15/06/2021"})
             row(qPrintable(QString("SAM made '%1'").arg(date)), "sam",
                 {R"({"production": "2021-06-15"})", QString(R"({"production": "%1"})").arg(date)}, R"({"production": null})");
     }
@@ -222,16 +195,6 @@ private slots:
         QCOMPARE(jsonText(jsonSubset(shows.value(kind)(), want)), jsonText(want));
     }
 
-    void tags()
-    {
-        const QList<QPair<int, QString>> names{{Tag::None, "Unknown"}, {3, "Unknown"}, {-1, "Unknown"}, {513, "Unknown"},
-                                               {Tag::ISO14443_4A, "ISO14443-4A"}, {Tag::MIFARE_Classic_1K, "MIFARE Classic 1K"},
-                                               {Tag::EMV, "EMV"}, {Tag::Other, "Other"}};
-        for (const auto &name : names)
-            QCOMPARE(Tag::typeToStr(Tag::Type(name.first)), name.second);
-        QVERIFY(!dynamic_cast<Card *>(Tag::fromJson(parse(Entries)).data()));
-    }
-
     void usageInLocalTime()
     {
         LTXGv1Card::Usage usage;
@@ -240,35 +203,6 @@ private slots:
         LTXGv1Card::Usage read;
         read.fromJson({{"timestamp", "2024-03-05T06:32:03"}});
         QCOMPARE(read.timestamp.toUTC(), QDateTime(QDate(2024, 3, 5), QTime(1, 2, 3), Qt::UTC));
-    }
-
-    // The card issued at the entry gate, through the wire and read back.
-    void issuedCard()
-    {
-        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-        LTXGv1Card card;
-        card.setUid("04:AB:CD:EF:01:02:03");
-        card.setType(Tag::MIFARE_DESFire);
-        card.setCustomsId(1);
-        card.setStatus("active");
-        card.incrUsageCounter(1);
-        card.addUsageLog("entry", "DEV-0042", "kivo-rnd");
-        const QDateTime after = QDateTime::currentDateTime().addSecs(1);
-        QVERIFY(card.usageLogs().isEmpty());
-
-        const QJsonObject wire = QJsonDocument::fromJson(QJsonDocument(card.toJson()).toJson()).object();
-        const QString stamp = wire["data"]["usageLog"][0]["timestamp"].toString();
-        const QDateTime at = QDateTime::fromString(stamp, "yyyy-MM-dd'T'HH:mm:ss");
-        QVERIFY2(at >= before.addMSecs(-before.time().msec()) && at <= after, qPrintable(stamp));
-        QCOMPARE(jsonText(wire), jsonText(parse(QString(R"({"uid": "04:AB:CD:EF:01:02:03", "type": 256, "template": "LTXGv1",
-            "data": {"info": {"version": 0, "customsId": 1, "status": "active"}, "usageCounter": 1, "usageLog": [
-            {"timestamp": "%1", "type": "entry", "usageCounter": 1, "deviceId": "DEV-0042", "locationId": "kivo-rnd"}]}})").arg(stamp))));
-        QCOMPARE(jsonText(shown(*LTXGv1Card::fromJson(wire))["read"]), jsonText(wire["data"]["usageLog"]));
-
-        LTXGv1Card wraps;
-        wraps.incrUsageCounter(INT_MAX);
-        wraps.incrUsageCounter(1);
-        QCOMPARE(wraps.usageCounter(), INT_MIN);
     }
 
     // Screens may still be bound to the SAMs a status replaces: they go on
