@@ -105,11 +105,8 @@ private slots:
                  QVariantList({ 3, false, "abc" }));
         config.addOverrides({ { "log/level", 4 }, { "mqtt/host", "broker" }, { "mqtt/port", 9999 } });
         QCOMPARE(config.get("log/level"), QVariant(4));
-        // Overrides are neither in the JSON form nor in the file; only group/name keys have a JSON form.
-        const QJsonObject json = config.toJson();
-        QCOMPARE(json.keys(), (QStringList{ "extra", "log", "mqtt", "topics" }));
-        QCOMPARE(json.value("log").toObject().value("level").toVariant().toInt(), 3);
-        QCOMPARE(json.value("mqtt").toObject().value("host"), QJsonValue("localhost"));
+        // Overrides are neither in the JSON form nor in the file.
+        QCOMPARE(config.toJson().value("log").toObject().value("level").toVariant().toInt(), 3);
         // Setting a value to itself leaves its override; a real change drops it.
         config.set("mqtt/port", 1884);
         QCOMPARE(config.get("mqtt/port"), QVariant(9999));
@@ -258,7 +255,6 @@ private slots:
         QTest::newRow("right") << QString() << "3917" << true;
         QTest::newRow("empty") << QString() << "" << false;
         QTest::newRow("prefix") << QString() << "391" << false;
-        QTest::newRow("trailing space") << QString() << "3917 " << false;
         QTest::newRow("changed PIN") << "2468" << "2468" << true;
         QTest::newRow("empty PIN configured") << "" << "" << true;
     }
@@ -277,27 +273,22 @@ private slots:
         QCOMPARE(denied.count(), granted ? 0 : 1);
     }
 
+    // A session lasts ten minutes, or until logout; a wrong or changed PIN
+    // leaves a running one alone.
     void sessionLifetime()
     {
         SessionManager session(*m_config);
         session.loginRequest(QStringLiteral("3917"));
-        // Long timers are kept to whole seconds, so allow a little over.
-        QVERIFY(session.remainingTime() > 500000 && session.remainingTime() <= 601000);
-        // A wrong PIN, and a changed PIN, leave a running session alone.
+        QVERIFY(session.remainingTime() > 500000 && session.remainingTime() <= 601000); // timers of whole seconds
         session.loginRequest(QStringLiteral("0000"));
         m_config->set(QStringLiteral("gui/settingsPin"), QStringLiteral("2468"));
         QVERIFY(session.sessionActive());
-        QSignalSpy active(&session, &SessionManager::sessionActiveChanged);
         session.logoutRequest();
         QVERIFY(!session.sessionActive() && !session.user());
-        // Without a session, logout and a timer reset do nothing.
-        session.logoutRequest();
-        session.resetTimer();
-        QCOMPARE(active.count(), 1);
-        // A session ends by itself.
+        QSignalSpy active(&session, &SessionManager::sessionActiveChanged);
         session.setSessionLength(300);
         session.loginRequest(QStringLiteral("2468"));
-        QVERIFY(active.wait(10000));
+        QVERIFY(session.sessionActive() && active.wait(10000));
         QVERIFY(!session.sessionActive() && !session.user());
     }
 
