@@ -1,7 +1,6 @@
 #include "Barcode.h"
 #include "Board.h"
 #include "Clock.h"
-#include "Dispenser.h"
 #include "Ethernet.h"
 #include "IPv4.h"
 #include "Inspector.h"
@@ -10,7 +9,6 @@
 #include "LogRecorder.h"
 #include "MqttClient.h"
 #include "Network.h"
-#include "RFID.h"
 #include "ServiceTestBed.h"
 #include "Update.h"
 
@@ -68,7 +66,6 @@ private:
     QString m_base;
     std::function<QJsonObject()> m_state;
     QJsonArray m_events;
-    QJsonArray m_outcomes;
     QTemporaryDir m_dir;
     QByteArray m_path;
     int m_clients = 0;
@@ -95,7 +92,7 @@ private:
             QTest::qFail("the client did not come up", __FILE__, __LINE__);
         m_peer.clear();
         m_log->clear();
-        m_events = m_outcomes = QJsonArray();
+        m_events = QJsonArray();
         m_state = [client, more, properties] {
             QJsonObject state = properties ? jsonProperties(client) : QJsonObject();
             const QJsonObject extra = more ? more(*client) : QJsonObject();
@@ -134,7 +131,6 @@ private:
     {
         QJsonObject state = m_state();
         state.insert("events", m_events);
-        state.insert("outcomes", m_outcomes);
         return state;
     }
 
@@ -152,41 +148,11 @@ private:
     }
 
 
-    // Calls: the service answers `answer` ("-": not at all), and the
-    // outcome of the call goes to "outcomes" ("done ..." or "fail ...").
-    void outcome(Deferred<RFID::Result> call)
-    {
-        call.done([this](const RFID::Result &r) { m_outcomes.append(QString("done " + (r.card ? r.card->uid() : "none"))); })
-            .fail([this](const RFID::Result &r) { m_outcomes.append(QString("fail " + r.error)); });
-    }
-
-    void outcome(Deferred<Dispenser::Result> call)
-    {
-        call.done([this](const Dispenser::Result &) { m_outcomes.append("done"); }).fail([this](const Dispenser::Result &r) {
-            m_outcomes.append(QString("fail %1 %2").arg(r.code).arg(r.error).trimmed());
-        });
-    }
-
-    template<class T, class F>
-    Action ask(const QByteArray &answer, F method)
-    {
-        return [this, answer, method](QObject *client) {
-            QVERIFY(m_peer.setResponder(m_base + "/#", [answer](const QString &, const QByteArray &) {
-                return answer == "-" ? std::optional<QByteArray>() : std::optional<QByteArray>(answer);
-            }));
-            outcome(method(*static_cast<T *>(client)));
-        };
-    }
-
     void startBoard()
     {
         auto *board = start<Board>("test/board", "/event", [](Board &b) { return QJsonObject{{"status", b.status()}}; });
         connect(board, &Board::ignitionChanged, this, [this] { event("ignition"); });
     }
-
-    void startRfid() { start<RFID>("test/rfid", "/probe"); }
-
-    void startDispenser() { start<Dispenser>("test/dispenser", "/card/disposed"); }
 
     void startBarcode()
     {
@@ -197,14 +163,6 @@ private:
     void startNetwork()
     {
         start<Network>("test/network", "/status");
-    }
-
-    void startClock()
-    {
-        // Not the time zone: reading it runs timedatectl.
-        start<Clock>("test/device", "/clock/ntp/config", [](Clock &c) {
-            return QJsonObject{{"ntpServer", c.ntpServer()}, {"ntpEnabled", c.ntpEnabled()}, {"ntpSynced", c.ntpSynced()}};
-        }, "{}", false);
     }
 
     void startUpdate()
@@ -220,7 +178,6 @@ private:
             return QJsonObject{{"shutdownIn", shutdown->isActive() ? shutdown->interval() : -1}};
         });
         connect(inspector, &Inspector::systemShutdownStarted, this, [this] { event("shutdown"); });
-        connect(inspector, &Inspector::systemRebootStarted, this, [this] { event("reboot"); });
     }
 
     void startTerminal()
@@ -228,16 +185,6 @@ private:
         auto *terminal = start<LTXGTerminal>("kivo/blm", "kivo/rfid/card/found",
                                              [](LTXGTerminal &t) { return QJsonObject{{"reasonCode", t.reasonCode()}}; });
         connect(terminal, &LTXGTerminal::statusChanged, this, [this, terminal] { event("status " + terminal->status()); });
-        connect(terminal, &LTXGTerminal::cardDetected, this,
-                [this](const QString &uid, const QString &type) { event("detected " + uid + " " + type); });
-        connect(terminal, &LTXGTerminal::cardRemoved, this, [this] { event("removed"); });
-        connect(terminal, &LTXGTerminal::cardRetry, this, [this] { event("retry"); });
-        connect(terminal, &LTXGTerminal::ticketValidated, this, [this](const Transaction &t) {
-            event(QString("validated %1 %2 %3 %4 %5").arg(t.valid() ? "true" : "false").arg(t.type()).arg(t.denyReason())
-                      .arg(t.details().value("deducted").toDouble()).arg(t.details().value("remaining").toDouble()));
-        });
-        connect(terminal, &LTXGTerminal::maintenanceBarcodeScanned, this,
-                [this](const QJsonObject &data) { m_events.append(QJsonObject{{"maintenance", data}}); });
     }
 
 private slots:
@@ -272,7 +219,7 @@ private slots:
     // One table for every client, its name first in a row's tag. A row:
     // messages sent as the service, an action on the client, the requests it
     // then published, and what it shows afterwards (as JSON, only what the
-    // row names; "events" and "outcomes" are what it signalled).
+    // row names; "events" is what it signalled).
     void clients_data()
     {
         QTest::addColumn<QStringList>("messages");
@@ -288,23 +235,6 @@ private slots:
         row("board: status, empty payload: no service", {"/status"}, R"({"status": "offline"})");
         bad("board: truncated JSON", {R"(/status {"service": true, "device": {"active": true, "poleId": "P-1"}})",
                                R"(/status {"service": false, "device": )"}, "[Board] Failed to parse JSON message: ");
-        const QByteArray created = R"({"completed": true, "data": {"uid": "04E5", "type": 8, "template": "LTXGv1", "data": {}}})";
-        row("rfid: answered after the client is gone", {}, R"({"outcomes": ["done 04E5"]})", {},
-            [this, call = ask<RFID>(created, [](RFID &r) { return r.enable(false); })](QObject *client) {
-                call(client);
-                m_client.reset();
-                m_state = [] { return QJsonObject(); };
-            });
-        bad("rfid: truncated JSON", {R"(/status {"service": tru)"}, R"([RFID] Failed to parse JSON message: {"service": tru)");
-        row("dispenser: waiting for the card to be taken, in seconds", {}, R"({"outcomes": ["done"]})", {}, [this](QObject *client) {
-            ask<Dispenser>("-", [](Dispenser &d) { return d.waitCollect(60); })(client);
-            const auto timers = m_mqtt->findChildren<QTimer *>();
-            QVERIFY(std::any_of(timers.begin(), timers.end(), [](QTimer *t) { return t->isActive() && t->interval() == 60000; }));
-            QTRY_VERIFY_WITH_TIMEOUT((feed("/card/removed"), !m_outcomes.isEmpty()), 10000);
-        });
-        bad("dispenser: truncated JSON", {R"(/status {"service": true, "device": {"active": tr)"},
-            "[Dispenser] ERROR: Failed to parse JSON message (topic=test/dispenser/status) :"
-            R"({"service": true, "device": {"active": tr)" " )");
         const auto status = [](const char *status) -> QString { return QString("/status ") + status; };
         row("barcode: enabled", {status(R"({"service": true, "device": {"active": true, "enabled": true}})")}, R"({"status": "enabled"})");
         row("barcode: no service", {status(R"({"device": {"active": true, "enabled": true}})")}, R"({"status": "offline"})");
@@ -336,8 +266,6 @@ private slots:
             R"(/status {"stateStr": "connected"})"}, R"({"hostname": "", "connectionState": "connected"})");
         bad("network: not JSON", {manual, "/ethernet/config not json"},
             "[Network] Failed to parse JSON message: \n[Network][Ethernet] Failed to parse JSON message: ");
-        const QString ntpConfig = R"(/clock/ntp/config {"enabled": true, "server": "pool.example"})";
-        bad("clock: truncated JSON", {ntpConfig, R"(/clock/ntp/config {"server": )"}, R"(Failed to parse JSON message: {"server": )");
         const QString pending = R"(/update/software/status {"current": "1.0", "pending": "1.2"})";
         const Action unanswered = [](QObject *client) {
             static_cast<Update *>(client)->check();
@@ -391,15 +319,6 @@ private slots:
             [](LTXGTerminal &t) { t.enableRfid(), t.enableBarcode(), t.disableRfid(), t.disableBarcode(); });
         row("terminal: readers off: enabling asks the services", {}, "",
             {R"(kivo/rfid/enable {"autoread": true})", "kivo/barcode/enable", "!kivo/rfid/disable", "!kivo/barcode/disable"}, toggle);
-        row("terminal: cards and tickets",
-            {R"(kivo/rfid/card/found {"uid": "04A1B2C3", "type": 8})", R"(kivo/rfid/card/found {"uid": "05"})", "kivo/rfid/card/removed gone",
-             R"(/rfid/scanned {"transaction": {"result": false, "type": 2, "denyReason": {"id": 205},
-                "card": {"balanceBefore": 1250, "balanceAfter": 1100}}})",
-             R"(/barcode/maintenance/scanned {"obu": {"host": "h"}, "pin": "1234"})", R"(/barcode/scanned {"code": "x"})",
-             "/rfid/removed", "/rfid/retry"},
-            R"({"events": ["detected 04A1B2C3 MIFARE Classic 4K", "detected 05 Unknown", "removed",
-                "validated false 2 The card does not have sufficient balance 1.5 11",
-                {"maintenance": {"obu": {"host": "h"}, "pin": "1234"}}, "retry"]})");
         row("terminal: empty payload: service down", {"/status"}, QString(R"({"status": "online", "reasonCode": "%1"})").arg("#0002").toUtf8());
         row("terminal: a port out of range is dropped, not the address", {R"(/config {"blm": {"obu_host": "obu.local",
             "obu_username": "op", "obu_password": "pw", "obu_port": "70000"}})"}, R"({"config": {"obuUrl": "mqtt:\/\/op:pw@obu.local"}})");
@@ -410,8 +329,7 @@ private slots:
     void clients()
     {
         const QHash<QString, void (tst_Clients::*)()> starts{
-            {"board", &tst_Clients::startBoard}, {"rfid", &tst_Clients::startRfid}, {"dispenser", &tst_Clients::startDispenser},
-            {"barcode", &tst_Clients::startBarcode}, {"network", &tst_Clients::startNetwork}, {"clock", &tst_Clients::startClock},
+            {"board", &tst_Clients::startBoard}, {"barcode", &tst_Clients::startBarcode}, {"network", &tst_Clients::startNetwork},
             {"update", &tst_Clients::startUpdate}, {"inspector", &tst_Clients::startInspector}, {"terminal", &tst_Clients::startTerminal}};
         (this->*starts.value(QString(QTest::currentDataTag()).section(':', 0, 0)))();
         if (QTest::currentTestFailed())

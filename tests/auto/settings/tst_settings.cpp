@@ -96,26 +96,6 @@ private slots:
         m_config.reset(new Config(m_dir->filePath(QStringLiteral("terminal.conf")), GUIManager::Defaults));
     }
 
-    void layers()
-    {
-        write(path(), "[General]\nloose=1\n\n[extra]\nkey=abc\n\n[log]\nlevel=3\n\n[mqtt]\nport=1884\n");
-        Config config(path(), m_defaults);
-        // file over default; keys only in the file are kept; override over file
-        QCOMPARE(QVariantList({ config.get("log/level"), config.get("log/color"), config.get("extra/key") }),
-                 QVariantList({ 3, false, "abc" }));
-        config.addOverrides({ { "log/level", 4 }, { "mqtt/host", "broker" }, { "mqtt/port", 9999 } });
-        QCOMPARE(config.get("log/level"), QVariant(4));
-        // Overrides are neither in the JSON form nor in the file.
-        QCOMPARE(config.toJson().value("log").toObject().value("level").toVariant().toInt(), 3);
-        // Setting a value to itself leaves its override; a real change drops it.
-        config.set("mqtt/port", 1884);
-        QCOMPARE(config.get("mqtt/port"), QVariant(9999));
-        config.set("mqtt/port", 1885);
-        QCOMPARE(config.get("mqtt/port"), QVariant(1885));
-        QCOMPARE(QStringList({ inFile("log/level"), inFile("mqtt/host"), inFile("mqtt/port"), inFile("loose") }),
-                 QStringList({ "3", "localhost", "1885", "1" }));
-    }
-
     // A change through set() or the JSON form (which changes known settings
     // only) is signalled and saved; an equal value, typed or as text, is none.
     void change_data()
@@ -189,7 +169,6 @@ private slots:
         // A typed value whose list count asks for more memory than there is: Qt gives up inside QSettings.
         const QByteArray impossible("@DateTime(\\0\\0\\0\\x31\\0\\x31\\xee\\x62\\x80)\n");
         const QString unreadableLog = QStringLiteral("[EventManager] WARN: Cannot read the event log file ");
-        QTest::newRow("settings: garbage") << false << garbage << "" << false;
         QTest::newRow("settings: undecodable") << false << "[log]\nlevel=" + impossible
                                                << "[SettingsFile] WARN: Cannot decode the settings file " << true;
         QTest::newRow("settings: unreadable") << false << QByteArray("[log]\nlevel=3\n") << "" << false;
