@@ -3,7 +3,6 @@
 #include "SAM.h"
 #include "Tag.h"
 #include "Transaction.h"
-#include "ValidatorBarcode.h"
 #include "ValidatorRfid.h"
 
 #include <QPointer>
@@ -66,7 +65,7 @@ const char NoDetails[] = R"({"fromStopGroupName": "", "toStopGroupName": "", "de
 } // namespace
 
 // The records read from and written to the services: the validation result,
-// tags and cards, the validator's readers. Runs at UTC+05:30 so that UTC
+// tags and cards, the validator's reader. Runs at UTC+05:30 so that UTC
 // taken for local time shows.
 class tst_Records : public QObject
 {
@@ -125,7 +124,6 @@ private slots:
             R"({"valid": false, "type": 0, "details": )" + QString(NoDetails) + "}");
 
         row("tag type as text", "tag", {R"({"uid": "AA", "type": "4"})"}, R"({"uid": "AA", "type": 0})");
-        row("tag types not listed are kept", "tag", {R"({"uid": "04:11:22:33", "type": 66048})"}, R"({"uid": "04:11:22:33", "type": 66048})");
         row("a card read as a tag is only a tag", "tag", {Entries}, R"({"uid": "04A1B2C3", "type": 64})");
 
         row("new card", "card", {}, R"({"uid": "", "type": 0, "template": "LTXGv1", "data": {"info": {"version": 0, "customsId": 0,
@@ -139,23 +137,14 @@ private slots:
         row("card fields of the wrong type", "card", {R"({"data": {"info": {"customsId": "9", "status": 3}, "usageCounter": "7",
             "usageLog": ["junk", {}]}})"}, R"({"template": "", "data": {"info": {"customsId": 0, "status": ""}, "usageCounter": 0},
             "reads": 2, "last": {"timestamp": "", "type": "", "usageCounter": 0, "deviceId": "", "locationId": ""}})");
-        row("usage on a leap day", "usage", {R"({"timestamp": "2024-02-29T00:00:00"})"}, R"({"timestamp": "2024-02-29T00:00:00"})");
-        for (const char *time : {"2023-02-30T10:00:00", "2024-01-10T08:00:00Z"})
-            row(qPrintable(QString("usage at '%1'").arg(time)), "usage", {QString(R"({"timestamp": "%1"})").arg(time)},
-                R"({"timestamp": ""})");
+        row("usage on a day that never was", "usage", {R"({"timestamp": "2023-02-30T10:00:00"})"}, R"({"timestamp": ""})");
 
         row("reader searching", "rfid", {R"({"state": 2, "active": true, "slots": [true, false], "sams": []})"},
             R"({"state": "Searching", "enabled": true, "active": true, "numberOfSlots": 2})");
-        row("reader updating", "rfid", {R"({"state": 4})"}, R"({"state": "Updating", "enabled": false})");
         row("the first SAM is shown", "rfid", {R"({"state": 1, "sams": [{"slot": 2, "production": "2022-01-31"}, {"slot": 3}]})"},
             R"({"sam": {"slot": 2, "production": "2022-01-31"}})");
-        row("barcode: only what is sent changes", "barcode",
-            {R"({"active": true, "firmware": "f", "manufacturer": "m", "model": "x"})", R"({"enabled": true})"},
-            R"({"active": true, "enabled": true, "firmware": "f", "manufacturer": "m", "model": "x"})");
-        row("SAM made on a leap day", "sam", {R"({"production": "2024-02-29"})"}, R"({"production": "2024-02-29"})");
-        for (const char *date : {"2023-02-29", "15/06/2021"})
-            row(qPrintable(QString("SAM made '%1'").arg(date)), "sam",
-                {R"({"production": "2021-06-15"})", QString(R"({"production": "%1"})").arg(date)}, R"({"production": null})");
+        row("SAM made on a day that never was", "sam", {R"({"production": "2024-02-29"})", R"({"production": "2023-02-29"})"},
+            R"({"production": null})");
     }
 
     void records()
@@ -167,12 +156,10 @@ private slots:
         LTXGv1Card::Usage usage;
         usage.timestamp = QDateTime::currentDateTime();
         ValidatorRfid rfid;
-        ValidatorBarcode barcode;
         SAM sam;
         for (const QString &update : inputs) {
             usage.fromJson(parse(update));
             rfid.fromJson(parse(update));
-            barcode.fromJson(parse(update));
             sam.fromJson(parse(update));
         }
         const QHash<QString, std::function<QJsonObject()>> shows{
@@ -181,7 +168,6 @@ private slots:
             {"card", [&] { return shown(inputs.isEmpty() ? LTXGv1Card() : *LTXGv1Card::fromJson(input)); }},
             {"usage", [&] { return usage.toJson(); }},
             {"rfid", [&] { return jsonProperties(&rfid); }},
-            {"barcode", [&] { return jsonProperties(&barcode); }},
             {"sam", [&] { return jsonProperties(&sam); }}};
         const QJsonObject want = parse(expected);
         QVERIFY(!want.isEmpty());

@@ -12,8 +12,7 @@
 
 // What the terminal keeps: the layered settings and their INI file, the
 // maintenance session guarded by the PIN they hold (3917 by default), and the
-// event log. Outside edits below always change the file's size: QSettings
-// trusts its cache when size and modification time (in ms) are unchanged.
+// event log.
 class tst_Settings : public QObject
 {
     Q_OBJECT
@@ -25,13 +24,10 @@ private:
     // A setting as written in the file, in text form.
     QString inFile(const QString &key) const { return QSettings(path(), QSettings::IniFormat).value(key).toString(); }
 
-    // In place, or as an editor does: a new file renamed over the old one.
-    void write(const QString &file, const QByteArray &content, bool replace = false) const
+    static void write(const QString &file, const QByteArray &content)
     {
-        QFile f(replace ? file + ".new" : file);
+        QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size());
-        f.close();
-        QVERIFY(!replace || ::rename(QFile::encodeName(f.fileName()).constData(), QFile::encodeName(file).constData()) == 0);
     }
 
     // Every save replaces the file, so an unchanged inode means no write.
@@ -134,27 +130,6 @@ private slots:
             QCOMPARE(inFile(key), written);
         }
         QCOMPARE(QSettings(path(), QSettings::IniFormat).contains(key), json ? m_defaults.contains(key) : true);
-    }
-
-    // Outside edits, in place or by an editor replacing the file, are seen;
-    // our own saves and a rewrite with the same values are not.
-    void outsideEdits()
-    {
-        Config config(path(), m_defaults);
-        QStringList events;
-        connect(&config, &Config::configFileChanged, this, [&] { events << QStringLiteral("file"); });
-        connect(&config, &Config::configChanged, this,
-                [&](const QVariantMap &changes) { events << "changed:" + changes.keys().join(','); });
-        config.set("log/level", 3);
-        config.save();
-        write(path(), "[log]\ncolor=false\nlevel=13\n[mqtt]\nport=1883\n");
-        QTRY_COMPARE_WITH_TIMEOUT(events, (QStringList{ "changed:log/level", "file", "changed:log/level" }), 10000);
-        write(path(), "[log]\nlevel=13\n[mqtt]\nhost=b\nport=18830\n", true);
-        QTRY_COMPARE_WITH_TIMEOUT(events.mid(3), (QStringList{ "file", "changed:mqtt/host,mqtt/port" }), 10000);
-        write(path(), "[log]\nlevel=13\n\n[mqtt]\nhost=b\nport=18830\n", true);
-        write(path(), "[log]\nlevel=13\n[mqtt]\nhost=broker.example\nport=18830\n");
-        QTRY_COMPARE_WITH_TIMEOUT(events.mid(5), (QStringList{ "file", "changed:mqtt/host" }), 10000);
-        QCOMPARE(QVariantList({ config.get("log/level"), config.get("mqtt/host") }), QVariantList({ "13", "broker.example" }));
     }
 
     void badFile_data()
