@@ -95,7 +95,6 @@ private slots:
         QTest::addColumn<QStringList>("lines"); // standard error, then the system log as "<priority> <record>"
         for (int level : { 0, 2, 4 })
             QTest::addRow("level %d", level) << QStringList { QStringLiteral("level=%1").arg(level) } << false << expectedAt(level);
-        QTest::newRow("7 is info") << QStringList { "level=7" } << false << expectedAt(2);
         QTest::newRow("system log") << QStringList { "level=3", "stderr=0", "syslog=1" } << false
                                     << QStringList { "7 [debug] app-debug", "6 app-info", "4 [warning] app-warning",
                                                      "2 [error] app-critical", "7 [debug] default-debug", "6 default-info",

@@ -103,7 +103,6 @@ private slots:
         QTest::newRow("same number as text") << false << "log/level" << QVariant("2") << "";
         QTest::newRow("changed") << false << "log/level" << QVariant(3) << "3";
         QTest::newRow("yes is not false") << false << "log/color" << QVariant("yes") << "yes";
-        QTest::newRow("new key") << false << "extra/new" << QVariant("x") << "x";
         QTest::newRow("JSON, same bool as text") << true << "log/color" << QVariant("false") << "";
         QTest::newRow("JSON, changed") << true << "log/level" << QVariant(4) << "4";
         QTest::newRow("JSON, unknown name") << true << "log/bogus" << QVariant(1) << "";
