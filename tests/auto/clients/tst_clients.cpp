@@ -160,19 +160,14 @@ private:
 
     void startNetwork() { start<Network>("test/network", "/status"); }
 
-    void startUpdate()
-    {
-        start<Update>("test/update", "/update/software/progess",
-                      [](Update &u) { return QJsonObject{{"checking", u.findChild<QTimer *>("checkTimer")->isActive()}}; }, "probe");
-    }
+    void startUpdate() { start<Update>("test/update", "/update/software/progess", {}, "probe"); }
 
     void startInspector()
     {
-        auto *inspector = start<Inspector>("test/inspector", "/stats/disk", [](Inspector &i) {
+        start<Inspector>("test/inspector", "/stats/disk", [](Inspector &i) {
             const QTimer *shutdown = i.findChild<QTimer *>("shutdownTimer");
             return QJsonObject{{"shutdownIn", shutdown->isActive() ? shutdown->interval() : -1}};
         });
-        connect(inspector, &Inspector::systemShutdownStarted, this, [this] { event("shutdown"); });
     }
 
     void startTerminal()
@@ -227,6 +222,8 @@ private slots:
             "temperature": 41.5, "voltage": 12.25, "hardwareStatus": {"rtcFailed": true}}})"},
             R"({"status": "online", "ignition": true, "poleId": "P-17", "temperature": 41.5, "voltage": 12.25, "rtcFailed": true})");
         row("board: ignition event 1, then \"0\"", {ignition("1"), ignition("\"0\"")}, R"({"ignition": false, "events": ["ignition", "ignition"]})");
+        row("board: audio on and off; the board's answer decides", {R"(/audio {"mute": true})"}, R"({"audioEnabled": false})",
+            {R"(/audio/set {"mute": false})", R"(/audio/set {"mute": true})"}, on<Board>([](Board &b) { b.setAudioEnabled(true), b.setAudioEnabled(false); }));
         row("board: status, empty payload: no service", {"/status"}, R"({"status": "offline"})");
         bad("board: truncated JSON", {R"(/status {"service": true, "device": {"active": true, "poleId": "P-1"}})",
                                R"(/status {"service": false, "device": )"}, "[Board] Failed to parse JSON message: ");
@@ -266,24 +263,12 @@ private slots:
             QCOMPARE(timer->interval(), 5000);
             timer->start(20); // rather than wait
         };
-        row("update: download progress ends the check", {},
-            R"({"status": "Downloading", "progressMessage": "12/40 MB", "progressPercent": 30, "pending": "2.0", "checking": false})",
-            {"/software/check"}, [this](QObject *client) {
-                static_cast<Update *>(client)->check();
-                QVERIFY(feed(R"(/update/software/progress {"message": "12/40 MB", "progress": 30, "version": "2.0"})"));
-            });
         row("update: a check left unanswered ends, ready to install", {pending}, R"({"status": "Ready to install"})", {}, unanswered);
         row("update: a check left unanswered ends, nothing pending", {}, R"({"status": "No pending updates"})", {}, unanswered);
         const auto schedule = [](int first, int second) {
             return on<Inspector>([first, second](Inspector &i) { i.scheduleShutdown(first); i.scheduleShutdown(second); });
         };
         row("inspector: shutdown scheduled once, in seconds", {}, R"({"shutdownIn": 30000})", {}, schedule(30, 45));
-        row("inspector: shutdown when due, requested after a pause", {}, R"({"shutdownIn": -1, "events": ["shutdown"]})",
-            {"/power/shutdown/request/1"}, [this](QObject *client) {
-                static_cast<Inspector *>(client)->scheduleShutdown(0);
-                QTRY_COMPARE_WITH_TIMEOUT(m_events.size(), 1, 10000);
-                QCOMPARE(m_peer.messageCount(m_base + "/power/shutdown/request/1"), 0);
-            });
         // A fault shows online with its code: the screens dip to offline and back.
         const char *const faults[][3]{
             {R"({"service": false, "state": {"hasRfid": true}})", "#0002", "BLM service down"},
