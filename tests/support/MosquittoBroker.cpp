@@ -2,55 +2,32 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QtDebug>
 
 #include <csignal>
-#include <sys/types.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr int StartAttempts = 5;
-constexpr int RestartAttempts = 40;
-constexpr int RestartRetryDelayMs = 250;
-constexpr int ReadyTimeoutMs = 20000;
-
 QByteArray readFrom(const QString &path, qint64 offset = 0)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    file.seek(offset);
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) && file.seek(offset) ? file.readAll() : QByteArray();
 }
 
 } // namespace
 
-MosquittoBroker::MosquittoBroker() = default;
-
-MosquittoBroker::~MosquittoBroker()
-{
-    stop();
-}
-
-void MosquittoBroker::setCredentials(const QString &username, const QString &password)
-{
-    m_username = username;
-    m_password = password;
-}
-
 bool MosquittoBroker::start()
 {
     stop();
-    if (!m_dir.isValid())
-        return false;
     // A free port may be taken by someone else before mosquitto binds it.
-    for (int attempt = 0; attempt < StartAttempts; ++attempt) {
-        m_port = findFreePort();
+    for (int attempt = 0; m_dir.isValid() && attempt < 5; ++attempt) {
+        QTcpServer probe;
+        m_port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+        probe.close();
         if (m_port != 0 && writeConfig() && launch())
             return true;
         stop();
@@ -65,11 +42,11 @@ bool MosquittoBroker::restart()
     if (m_port == 0)
         return start();
     // The port may be busy for a moment after the kill.
-    for (int attempt = 0; attempt < RestartAttempts; ++attempt) {
+    for (int attempt = 0; attempt < 40; ++attempt) {
         if (launch())
             return true;
         stop();
-        QThread::msleep(RestartRetryDelayMs);
+        QThread::msleep(250);
     }
     qWarning().noquote() << "mosquitto did not restart:" << log();
     return false;
@@ -81,48 +58,18 @@ void MosquittoBroker::stop()
         return;
     m_process.kill(); // SIGKILL also ends a suspended process
     m_process.waitForFinished(10000);
-    m_suspended = false;
-}
-
-bool MosquittoBroker::isRunning() const
-{
-    return m_process.state() == QProcess::Running;
 }
 
 void MosquittoBroker::suspend()
 {
-    if (isRunning() && !m_suspended) {
+    if (m_process.state() == QProcess::Running)
         ::kill(pid_t(m_process.processId()), SIGSTOP);
-        m_suspended = true;
-    }
 }
 
 void MosquittoBroker::resume()
 {
-    if (isRunning() && m_suspended) {
+    if (m_process.state() == QProcess::Running)
         ::kill(pid_t(m_process.processId()), SIGCONT);
-        m_suspended = false;
-    }
-}
-
-QString MosquittoBroker::host() const
-{
-    return QStringLiteral("127.0.0.1");
-}
-
-quint16 MosquittoBroker::port() const
-{
-    return m_port;
-}
-
-QString MosquittoBroker::logPath() const
-{
-    return m_dir.filePath(QStringLiteral("mosquitto.log"));
-}
-
-void MosquittoBroker::setQuiet(bool quiet)
-{
-    m_quiet = quiet;
 }
 
 QString MosquittoBroker::log() const
@@ -132,20 +79,17 @@ QString MosquittoBroker::log() const
 
 bool MosquittoBroker::writeConfig()
 {
-    QByteArray config;
-    config += "listener " + QByteArray::number(m_port) + " 127.0.0.1\n";
-    config += "persistence false\n";
-    // Without it Nagle's algorithm meets delayed ACKs and every small
-    // message waits tens of milliseconds.
-    config += "set_tcp_nodelay true\n";
-    config += "log_dest file " + logPath().toUtf8() + "\n";
-    config += m_quiet ? "log_type error\nlog_type warning\nlog_type notice\nlog_type information\n" : "log_type all\n";
-    config += m_quiet ? "connection_messages false\n" : "connection_messages true\n";
+    QByteArray config = "listener " + QByteArray::number(m_port) + " 127.0.0.1\npersistence false\n"
+        // Without it Nagle's algorithm meets delayed ACKs and every small
+        // message waits tens of milliseconds.
+        + "set_tcp_nodelay true\nlog_dest file " + logPath().toUtf8() + "\n"
+        + (m_quiet ? "log_type error\nlog_type warning\nlog_type notice\nlog_type information\n"
+                     "connection_messages false\n"
+                   : "log_type all\nconnection_messages true\n");
     // As root, mosquitto would switch to its own user, who cannot read our
     // temporary directory.
     if (::geteuid() == 0)
         config += "user root\n";
-
     if (m_username.isEmpty()) {
         config += "allow_anonymous true\n";
     } else {
@@ -158,14 +102,10 @@ bool MosquittoBroker::writeConfig()
             qWarning().noquote() << "mosquitto_passwd failed:" << passwd.readAll();
             return false;
         }
-        config += "allow_anonymous false\n";
-        config += "password_file " + passwordFile.toUtf8() + "\n";
+        config += "allow_anonymous false\npassword_file " + passwordFile.toUtf8() + "\n";
     }
-
     QFile file(m_dir.filePath(QStringLiteral("mosquitto.conf")));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(config) == config.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(config) == config.size();
 }
 
 bool MosquittoBroker::launch()
@@ -178,35 +118,17 @@ bool MosquittoBroker::launch()
     m_process.start();
     if (!m_process.waitForStarted(10000))
         return false;
-    return waitUntilReady(logOffset);
-}
-
-bool MosquittoBroker::waitUntilReady(qint64 logOffset)
-{
-    const QDeadlineTimer deadline(ReadyTimeoutMs);
-    while (!deadline.hasExpired()) {
-        // Exits at once when its port is taken.
-        if (m_process.state() != QProcess::Running)
-            return false;
-        // "running" is logged once the listener is open; it tells our
-        // broker apart from anything else that may answer on the port.
+    // It exits at once when its port is taken. "running" is logged once the
+    // listener is open: it tells our broker apart from anything else that
+    // may answer on the port.
+    for (const QDeadlineTimer deadline(20000); !deadline.hasExpired() && m_process.state() == QProcess::Running;
+         QThread::msleep(20)) {
         if (readFrom(logPath(), logOffset).contains(" running")) {
             QTcpSocket probe;
             probe.connectToHost(QHostAddress::LocalHost, m_port);
-            if (probe.waitForConnected(1000)) {
-                probe.abort();
+            if (probe.waitForConnected(1000))
                 return true;
-            }
         }
-        QThread::msleep(20);
     }
     return false;
-}
-
-quint16 MosquittoBroker::findFreePort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return server.serverPort();
 }

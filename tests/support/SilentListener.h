@@ -1,26 +1,27 @@
 #pragma once
 
-#include <QString>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 /*
  * Accepts TCP connections on 127.0.0.1 and never answers: a broker that
  * hangs before CONNACK. Connections are counted (from the Qt event loop) and
- * kept open until the listener is destroyed.
+ * kept open, unread, as children of the server until it is destroyed.
  */
 class SilentListener
 {
 public:
-    SilentListener();
-    ~SilentListener();
+    SilentListener()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (m_server.nextPendingConnection())
+                ++m_accepted;
+        });
+    }
 
-    SilentListener(const SilentListener &) = delete;
-    SilentListener &operator=(const SilentListener &) = delete;
-
-    bool listen(); // on a free port
-    QString host() const;
-    quint16 port() const;
-    int acceptedCount() const;
+    bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); } // on a free port
+    quint16 port() const { return m_server.serverPort(); }
+    int acceptedCount() const { return m_accepted; }
 
 private:
     QTcpServer m_server;
