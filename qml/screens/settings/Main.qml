@@ -61,9 +61,11 @@ Item {
         if (stack.depth > 1)
             stack.pop(null, StackView.Immediate)
         // An immediate pop skips the enter transition that undoes the fade
-        // of the list when a page was pushed over it.
-        if (stack.currentItem)
+        // and the slide of the list when a page was pushed over it.
+        if (stack.currentItem) {
             stack.currentItem.opacity = 1
+            stack.currentItem.x = 0
+        }
     }
 
     onVisibleChanged: {
