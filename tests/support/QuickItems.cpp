@@ -25,9 +25,15 @@ QObject *findNamed(QObject *root, const QString &name)
     return nullptr;
 }
 
-bool tapItem(QQuickItem *target, qreal at)
+bool tapNamed(QObject *root, const QString &name, qreal at)
 {
-    QQuickWindow *window = target ? target->window() : nullptr;
+    QQuickItem *target = nullptr;
+    if (!QTest::qWaitFor([&] {
+            target = qobject_cast<QQuickItem *>(findNamed(root, name));
+            return target && target->isVisible();
+        }))
+        return false;
+    QQuickWindow *window = target->window();
     if (!window || target->width() < 48 || target->height() < 48)
         return false;
     for (QQuickItem *view = target->parentItem(); view; view = view->parentItem()) {
@@ -50,15 +56,6 @@ bool tapItem(QQuickItem *target, qreal at)
         return false;
     QTest::mouseClick(window, Qt::LeftButton, {}, point.toPoint());
     return true;
-}
-
-bool tapNamed(QObject *root, const QString &name, qreal at)
-{
-    QQuickItem *target = nullptr;
-    return QTest::qWaitFor([&] {
-        target = qobject_cast<QQuickItem *>(findNamed(root, name));
-        return target && target->isVisible();
-    }) && tapItem(target, at);
 }
 
 QStringList smallControls(QQuickItem *root)

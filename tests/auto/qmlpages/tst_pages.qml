@@ -12,23 +12,24 @@ Item {
         Loader { width: 1024; height: 480 }
     }
 
-    function load(test, page) {
-        return test.createTemporaryObject(pageComponent, stage, { source: "qrc:/qml/screens/" + page + ".qml" }).item
-    }
+    SignalSpy { id: grantedSpy; target: manager; signalName: "settingsAccessGranted" }
 
-    // The entry gate's sub-pages follow the manager's process signals.
     TestCase {
-        id: gate
-        name: "EntryGate"
+        name: "Pages"
         when: windowShown
+
+        function load(page) {
+            return createTemporaryObject(pageComponent, stage, { source: "qrc:/qml/screens/" + page + ".qml" }).item
+        }
 
         function cleanup() {
             manager.isEntryGate = true
             manager.errorMessageScreen = ""
         }
 
+        // The entry gate's sub-pages follow the manager's process signals;
         // steps: s = process started, f = process finished.
-        function test_cycle_data() {
+        function test_entryGate_data() {
             return [
                 { tag: "finish without start", steps: "f", shown: "entryStart", title: "Press button for entry" },
                 { tag: "issuing", steps: "ss", shown: "entryBusy" },
@@ -41,8 +42,8 @@ Item {
             ]
         }
 
-        function test_cycle(row) {
-            var page = load(gate, "EntryGate")
+        function test_entryGate(row) {
+            var page = load("EntryGate")
             page.resultMillis = 50
             manager.errorOccured = false
             // The manager does not notify its gate kind; a reset reads it.
@@ -59,19 +60,12 @@ Item {
             if (row.shown === "entryError" || row.shown === "entryRoadBusy")
                 tryCompare(page, "state", "start")
         }
-    }
 
-    // The serial number: only C or K followed by eight digits is saved, and
-    // only once the technician confirms it.
-    TestCase {
-        id: init
-        name: "InitPage"
-        when: windowShown
-
+        // Only C or K followed by eight digits is saved as the serial number,
+        // and only once the technician confirms it.
         function test_serial() {
-            var page = load(init, "InitPage")
+            var page = load("InitPage")
             var field = findChild(page, "serialField")
-            var popup = findChild(page, "confirmPopup")
             var before = manager.deviceId
             compare(field.text, before)
             var rows = { "": false, "C1234567": false, "X12345678": false, "C,12345678": false, "C123456789": false,
@@ -80,55 +74,44 @@ Item {
                 field.text = text
                 compare(findChild(page, "saveButton").enabled, rows[text], JSON.stringify(text))
             }
-            mouseClick(findChild(page, "saveButton"))
-            tryVerify(function () { return popup.opened })
-            compare(findChild(page, "confirmPopupText").text, "K87654321")
-            mouseClick(findChild(page, "confirmPopupCancel"))
-            tryVerify(function () { return !popup.visible })
-            compare(manager.deviceId, before)
-            mouseClick(findChild(page, "saveButton"))
-            tryVerify(function () { return popup.opened })
-            mouseClick(findChild(page, "confirmPopupOk"))
+            for (var answer of ["confirmPopupCancel", "confirmPopupOk"]) {
+                compare(manager.deviceId, before)
+                mouseClick(findChild(page, "saveButton"))
+                tryCompare(findChild(page, "confirmPopup"), "opened", true)
+                compare(findChild(page, "confirmPopupText").text, "K87654321")
+                mouseClick(findChild(page, answer))
+                tryCompare(findChild(page, "confirmPopup"), "visible", false)
+            }
             tryCompare(manager, "deviceId", "K87654321")
         }
-    }
 
-    // The number pad collects the PIN without showing it; the page shows the
-    // session's verdict on its own request only.
-    TestCase {
-        id: login
-        name: "Login"
-        when: windowShown
-
-        SignalSpy { id: grantedSpy; target: manager; signalName: "settingsAccessGranted" }
-
-        function type(page, keys) {
-            for (var i = 0; i < keys.length; ++i) {
-                var key = findChild(page, "numberPadKey_" + keys[i])
-                verify(key.width >= 48 && key.height >= 48, keys[i] + " is too small for a finger")
-                mouseClick(key)
-            }
-        }
-
+        // The number pad collects the PIN without showing it; the page shows
+        // the session's verdict on its own request only.
         function test_login() {
-            var page = load(login, "Login")
+            var page = load("Login")
             var pad = findChild(page, "numberPad")
             var feedback = findChild(page, "loginFeedback")
+            function type(keys) {
+                for (var i = 0; i < keys.length; ++i) {
+                    var key = findChild(page, "numberPadKey_" + keys[i])
+                    verify(key.width >= 48 && key.height >= 48, keys[i] + " is too small for a finger")
+                    mouseClick(key)
+                }
+            }
             verify(!findChild(page, "numberPadKey_ok").enabled)
-            type(page, "1234567890") // the pad stops at its length
+            type("1234567890") // the pad stops at its length
             compare(pad.text, "12345678")
             compare(findChild(page, "pinDisplay").text, "\u25cf".repeat(8))
-            type(page, ["clear"])
+            type(["clear"])
             compare(pad.text, "")
-            // A verdict nobody asked for on this page is ignored.
             manager.settingsAccessDenied()
             compare(feedback.text, "")
-            type(page, ["1", "2", "3", "4", "ok"])
+            type(["1", "2", "3", "4", "ok"])
             tryCompare(feedback, "text", "Wrong PIN, please try again")
             compare(pad.text, "")
-            type(page, "3") // the next try clears the complaint
+            type("3") // the next try clears the complaint
             compare(feedback.text, "")
-            type(page, ["9", "1", "7", "ok"])
+            type(["9", "1", "7", "ok"])
             tryCompare(grantedSpy, "count", 1)
             compare(feedback.text, "Access granted")
             manager.settingsLogoutRequest()

@@ -4,8 +4,8 @@
 #include <QQmlEngine>
 #include <QtQuickTest>
 
-// Gives the QML test cases the program's own context objects: a GUI manager
-// with its window, on a broker and a configuration of their own.
+// Gives the QML tests the program's own context objects: a GUI manager with
+// its window, on a broker and a configuration of their own.
 class Setup : public QObject
 {
     Q_OBJECT
@@ -20,9 +20,8 @@ public slots:
 
     void qmlEngineAvailable(QQmlEngine *engine)
     {
-        QQmlContext *source = qmlEngine(m_bed.window)->rootContext();
         for (const char *name : {"manager", "board", "inspector", "network", "validatorManager", "eventLogManager"})
-            engine->rootContext()->setContextProperty(name, source->contextProperty(name));
+            engine->rootContext()->setContextProperty(name, m_bed.context(name));
     }
 
     void cleanupTestCase() { m_bed.stop(); }
