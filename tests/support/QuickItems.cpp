@@ -16,9 +16,7 @@ QObject *findNamed(QObject *root, const QString &name)
     }
     if (auto *item = qobject_cast<QQuickItem *>(root)) {
         for (QQuickItem *child : item->childItems()) {
-            if (child->parent() == root)
-                continue;
-            if (QObject *found = findNamed(child, name))
+            if (QObject *found = child->parent() == root ? nullptr : findNamed(child, name))
                 return found;
         }
     }
@@ -28,13 +26,8 @@ QObject *findNamed(QObject *root, const QString &name)
 bool tapNamed(QObject *root, const QString &name, qreal at)
 {
     QQuickItem *target = nullptr;
-    if (!QTest::qWaitFor([&] {
-            target = qobject_cast<QQuickItem *>(findNamed(root, name));
-            return target && target->isVisible();
-        }))
-        return false;
-    QQuickWindow *window = target->window();
-    if (!window || target->width() < 48 || target->height() < 48)
+    const auto shown = [&] { return (target = qobject_cast<QQuickItem *>(findNamed(root, name))) && target->isVisible(); };
+    if (!QTest::qWaitFor(shown) || target->width() < 48 || target->height() < 48)
         return false;
     for (QQuickItem *view = target->parentItem(); view; view = view->parentItem()) {
         if (view->inherits("QQuickFlickable")) {
@@ -48,25 +41,12 @@ bool tapNamed(QObject *root, const QString &name, qreal at)
     QPointF point = target->mapToScene(spot);
     for (int still = 0, tries = 0; still < 3 && tries < 250; ++tries) {
         QTest::qWait(20);
-        const QPointF now = target->mapToScene(spot);
-        still = now == point ? still + 1 : 0;
-        point = now;
+        still = target->mapToScene(spot) == point ? still + 1 : 0;
+        point = target->mapToScene(spot);
     }
-    if (!target->isVisible() || !QRectF(0, 0, window->width(), window->height()).contains(point))
+    QQuickWindow *window = target->window();
+    if (!target->isVisible() || !window || !QRectF(0, 0, window->width(), window->height()).contains(point))
         return false;
     QTest::mouseClick(window, Qt::LeftButton, {}, point.toPoint());
     return true;
-}
-
-QStringList smallControls(QQuickItem *root)
-{
-    QStringList small;
-    for (const char *type :
-         {"QQuickAbstractButton", "QQuickSlider", "QQuickSpinBox", "QQuickComboBox", "QQuickTextField"}) {
-        if (root->inherits(type) && root->isVisible() && (root->width() < 48 || root->height() < 48))
-            small << root->objectName();
-    }
-    for (QQuickItem *child : root->childItems())
-        small << smallControls(child);
-    return small;
 }

@@ -85,11 +85,10 @@ Item {
             tryCompare(manager, "deviceId", "K87654321")
         }
 
-        // The number pad collects the PIN without showing it; the page shows
-        // the session's verdict on its own request only.
+        // The pad collects the PIN unseen; the page shows the session's
+        // verdict on its own request only.
         function test_login() {
             var page = load("Login")
-            var pad = findChild(page, "numberPad")
             var feedback = findChild(page, "loginFeedback")
             function type(keys) {
                 for (var i = 0; i < keys.length; ++i) {
@@ -98,17 +97,13 @@ Item {
                     mouseClick(key)
                 }
             }
-            verify(!findChild(page, "numberPadKey_ok").enabled)
             type("1234567890") // the pad stops at its length
-            compare(pad.text, "12345678")
             compare(findChild(page, "pinDisplay").text, "\u25cf".repeat(8))
             type(["clear"])
-            compare(pad.text, "")
-            manager.settingsAccessDenied()
+            manager.settingsAccessDenied() // asked for by nobody here
             compare(feedback.text, "")
             type(["1", "2", "3", "4", "ok"])
             tryCompare(feedback, "text", "Wrong PIN, please try again")
-            compare(pad.text, "")
             type("3") // the next try clears the complaint
             compare(feedback.text, "")
             type(["9", "1", "7", "ok"])

@@ -11,15 +11,11 @@ class Setup : public QObject
     Q_OBJECT
 
 public slots:
-    void applicationAvailable()
+    void qmlEngineAvailable(QQmlEngine *engine)
     {
         UiTestBed::initTestCase();
         if (!m_bed.start())
             qFatal("The GUI manager did not start");
-    }
-
-    void qmlEngineAvailable(QQmlEngine *engine)
-    {
         for (const char *name : {"manager", "board", "inspector", "network", "validatorManager", "eventLogManager"})
             engine->rootContext()->setContextProperty(name, m_bed.context(name));
     }

@@ -2,7 +2,6 @@
 
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQuickItem>
 #include <QtTest>
 
 // The real window on the real GUI manager: the passenger pages and the way
@@ -35,14 +34,14 @@ private slots:
         // The normal page is chosen by the window alone; setting the old name
         // again changes nothing, a timed screen always does.
         emit m_bed.gui->resetInitialScreen();
-        QCOMPARE(m_bed.value("pageEntryGate.visible").toBool(), true);
         m_bed.gui->setScreen("Busy");
-        QCOMPARE(m_bed.value("pageEntryGate.visible").toBool(), true);
+        QVERIFY(m_bed.item("pageEntryGate")->isVisible());
         m_bed.gui->setScreen("Busy", 60000);
-        QCOMPARE(m_bed.value("pageBusy.visible").toBool(), true);
+        QVERIFY(m_bed.item("pageBusy")->isVisible());
     }
 
-    // What each page shows, from the manager or the refused ticket.
+    // What each page shows, from the manager or the refused ticket: the
+    // details labelled for a passenger, those the record leaves empty not.
     void pages()
     {
         m_bed.gui->setMessage("E42 No route");
@@ -50,8 +49,7 @@ private slots:
         const QVariantMap details{{"fromStopGroupName", "Harbour"}, {"toStopGroupName", ""}, {"remaining", 3},
                                   {"deducted", 0}, {"expires", QDateTime()}, {"zone", "A"}};
         qmlEngine(m_bed.window)->rootContext()->setContextProperty(
-            "transaction", QVariantMap{{"valid", false}, {"denyReason", "Ticket expired"}, {"fareProduct", "Day pass"},
-                                       {"details", details}});
+            "transaction", QVariantMap{{"denyReason", "Ticket expired"}, {"fareProduct", "Day pass"}, {"details", details}});
         m_bed.walk({{"manager.screen=InitPage", "serialField.text", "C12345678"},
                     {"manager.screen=Busy", "busyMessage.text", "E42 No route"},
                     {"manager.screen=ScreenSaver", "screenSaverImage.source", "qrc:/qml/images/warning.svg"},
@@ -62,14 +60,11 @@ private slots:
                     {"pageOutOfService/messageText.text", "E42 No route"},
                     {"pageOutOfService/messageIcon.status", "1"},
                     {"manager.screen=Invalid", "invalidReason.text", "Ticket expired"}});
-        // The details labelled for a passenger; what the record leaves empty
-        // is not shown.
         QStringList lines;
         for (QQuickItem *line : m_bed.item("invalidDetails")->childItems())
             lines << line->property("text").toString();
-        lines.removeAll(QString()); // the repeater
-        lines.sort();
-        QCOMPARE(lines, (QStringList{"From: Harbour", "Remaining: 3", "zone: A"}));
+        lines.sort(); // the repeater first, without a text
+        QCOMPARE(lines, (QStringList{"", "From: Harbour", "Remaining: 3", "zone: A"}));
     }
 
     void window()
@@ -89,7 +84,7 @@ private slots:
         QVERIFY(clock->width() >= 48 && clock->height() >= 48);
         const QPoint centre = clock->mapToScene(QPointF(clock->width() / 2, clock->height() / 2)).toPoint();
         QTest::mousePress(m_bed.window, Qt::LeftButton, {}, centre);
-        QTRY_COMPARE_WITH_TIMEOUT(m_bed.value("pageLogin.visible").toBool(), true, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_bed.item("pageLogin")->isVisible(), 5000);
         QTest::mouseRelease(m_bed.window, Qt::LeftButton, {}, centre);
     }
 };
