@@ -26,7 +26,9 @@ QObject *findNamed(QObject *root, const QString &name)
 bool tapNamed(QObject *root, const QString &name, qreal at)
 {
     QQuickItem *target = nullptr;
-    const auto shown = [&] { return (target = qobject_cast<QQuickItem *>(findNamed(root, name))) && target->isVisible(); };
+    const auto shown = [&] {
+        return (target = qobject_cast<QQuickItem *>(findNamed(root, name))) && target->isVisible();
+    };
     if (!QTest::qWaitFor(shown) || target->width() < 48 || target->height() < 48)
         return false;
     for (QQuickItem *view = target->parentItem(); view; view = view->parentItem()) {

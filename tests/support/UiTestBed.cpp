@@ -60,9 +60,10 @@ QStringList UiTestBed::stop()
     gui.reset();
     // Only the first engine of a process can set the style; the program has
     // one, a test program many.
-    const QRegularExpression qml("^(?!.*QQuickStyle::setStyle).*qml", QRegularExpression::CaseInsensitiveOption
-                                                                          | QRegularExpression::DotMatchesEverythingOption);
-    const QStringList problems = log ? (log->lines(QtWarningMsg) + log->lines(QtCriticalMsg)).filter(qml) : QStringList();
+    const QRegularExpression qml("^(?!.*QQuickStyle::setStyle).*qml",
+                                 QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QStringList lines = log ? log->lines(QtWarningMsg) + log->lines(QtCriticalMsg) : QStringList();
+    const QStringList problems = lines.filter(qml);
     log.reset();
     config.reset();
     peer.reset();

@@ -48,8 +48,8 @@ private slots:
         m_bed.config->set("gui/screenSaverImg", "qrc:/qml/images/warning.svg");
         const QVariantMap details{{"fromStopGroupName", "Harbour"}, {"toStopGroupName", ""}, {"remaining", 3},
                                   {"deducted", 0}, {"expires", QDateTime()}, {"zone", "A"}};
-        qmlEngine(m_bed.window)->rootContext()->setContextProperty(
-            "transaction", QVariantMap{{"denyReason", "Ticket expired"}, {"fareProduct", "Day pass"}, {"details", details}});
+        qmlEngine(m_bed.window)->rootContext()->setContextProperty("transaction", QVariantMap{
+            {"denyReason", "Ticket expired"}, {"fareProduct", "Day pass"}, {"details", details}});
         m_bed.walk({{"manager.screen=InitPage", "serialField.text", "C12345678"},
                     {"manager.screen=Busy", "busyMessage.text", "E42 No route"},
                     {"manager.screen=ScreenSaver", "screenSaverImage.source", "qrc:/qml/images/warning.svg"},
@@ -77,7 +77,8 @@ private slots:
         QTRY_VERIFY(m_bed.log->contains("WARN: Not serving passengers. Ignoring card request."));
 
         emit m_bed.gui->errorOccured(QStringLiteral("Could not save the device id"));
-        m_bed.walk({{"errorPopupText.text", "Could not save the device id"}, {"errorPopupOk", "errorPopup.visible", "false"}});
+        m_bed.walk({{"errorPopupText.text", "Could not save the device id"},
+                    {"errorPopupOk", "errorPopup.visible", "false"}});
 
         // A long press on the clock leads to maintenance.
         QQuickItem *clock = m_bed.item("clockArea");

@@ -30,7 +30,7 @@ private slots:
     // chosen value; a form sends only sound values.
     void controls()
     {
-        const auto open = [](const char *name) { return QStringLiteral("pageSettings.item.openSection(%1)").arg(name); };
+        const auto open = [](const char *name) { return QString("pageSettings.item.openSection(%1)").arg(name); };
         m_bed.walk({
             {open("Display"), "brightnessSlider", "kivo/board/display/set", R"({"brightness": 50})"},
             {"brightnessModeSwitch", "kivo/board/display/set", R"({"mode": "auto"})"},

@@ -54,7 +54,8 @@ private slots:
     void menu()
     {
         m_bed.walk({{"settingsMenuButton", "menuScanConfig", "kivo/barcode/enable", ""},
-                    {R"(kivo/blm/status {"service": true, "state": {"init": true}, "device": {"barcode": {"enabled": true}}})",
+                    {R"(kivo/blm/status {"service": true, "state": {"init": true},)"
+                     R"( "device": {"barcode": {"enabled": true}}})",
                      "validatorManager.barcode.enabled", "true"},
                     {"kivo/blm/barcode/maintenance/scanned {\"validator\": {\"obc\": \"mqtt://obu.depot:1883\"}}",
                      "scanConfigResult.text", "CONFIGURATION APPLIED\nOBC : mqtt://obu.depot:1883"},
