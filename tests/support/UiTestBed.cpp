@@ -36,12 +36,10 @@ bool UiTestBed::start(const std::function<void(GUIManager &)> &beforeLoad, const
         return false;
 
     config = std::make_unique<Config>(dir->filePath(QStringLiteral("gui.conf")), GUIManager::Defaults);
-    config->set("log/syslog", false);
-    config->set("log/stderr", false);
-    config->set("mqtt/host", broker->host());
-    config->set("mqtt/port", int(broker->port()));
-    config->set("gui/deviceId", serial.fileName());
-    config->set("gui/locale", "en_US");
+    for (const auto &[key, value] : {std::pair<QString, QVariant>{"log/syslog", false}, {"log/stderr", false},
+                                     {"mqtt/host", broker->host()}, {"mqtt/port", int(broker->port())},
+                                     {"gui/deviceId", serial.fileName()}, {"gui/locale", "en_US"}})
+        config->set(key, value);
     log = std::make_unique<LogRecorder>();
     if (beforeManager && !beforeManager())
         return false;
