@@ -30,9 +30,8 @@ QStringList ProgramProcess::command(const QString &program)
 
 void ProgramProcess::start(QProcess &process, const QString &program, const QStringList &arguments)
 {
-    QStringList line = command(program);
-    const QString first = line.takeFirst();
-    process.start(first, line + arguments);
+    const QStringList line = command(program);
+    process.start(line.first(), line.mid(1) + arguments);
 }
 
 ProgramProcess::ProgramProcess(const QString &program)
@@ -42,20 +41,10 @@ ProgramProcess::ProgramProcess(const QString &program)
     QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process, [this] { read(); });
 }
 
-ProgramProcess::~ProgramProcess()
-{
-    stop();
-}
-
 bool ProgramProcess::writeFile(const QString &path, const QByteArray &contents)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
-}
-
-void ProgramProcess::setEnvironment(const QProcessEnvironment &environment)
-{
-    m_process.setProcessEnvironment(environment);
 }
 
 bool ProgramProcess::start(const QString &workingDirectory, const QStringList &arguments)
@@ -86,16 +75,6 @@ void ProgramProcess::kill()
     m_process.waitForFinished(10000);
 }
 
-bool ProgramProcess::isRunning() const
-{
-    return m_process.state() == QProcess::Running;
-}
-
-qint64 ProgramProcess::pid() const
-{
-    return m_process.processId();
-}
-
 qint64 ProgramProcess::residentKb() const
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid()));
@@ -108,11 +87,9 @@ qint64 ProgramProcess::residentKb() const
 
 int ProgramProcess::findLine(const QString &text, int from) const
 {
-    for (int i = qMax(from, 0); i < m_lines.size(); ++i) {
-        if (m_lines.at(i).contains(text))
-            return i;
-    }
-    return -1;
+    const auto it = std::find_if(m_lines.begin() + qBound(0, from, int(m_lines.size())), m_lines.end(),
+                                 [&](const QString &line) { return line.contains(text); });
+    return it == m_lines.end() ? -1 : int(it - m_lines.begin());
 }
 
 int ProgramProcess::waitForLine(const QString &text, int from, int timeoutMs)

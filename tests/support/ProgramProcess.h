@@ -10,13 +10,11 @@ class MqttPeer;
 /*
  * The real program as a child process, run in a directory of its own (its
  * settings and serial-number files), with its standard error kept line by
- * line for waiting on log lines.
+ * line for waiting on log lines. The destructor stops it.
  *
  *     ProgramProcess ui(QStringLiteral(LTXG_BINARY));
  *     QVERIFY(ui.start(dir.path(), { "--stderr", "-P", QString::number(port) }));
  *     QVERIFY2(ui.waitForLine("Connected to MQTT broker") >= 0, qPrintable(ui.output()));
- *
- * The destructor stops it.
  */
 class ProgramProcess
 {
@@ -24,8 +22,7 @@ public:
     static constexpr int Long = 30000; // generous: a loaded 2-core machine
 
     explicit ProgramProcess(const QString &program);
-    ~ProgramProcess();
-
+    ~ProgramProcess() { stop(); }
     ProgramProcess(const ProgramProcess &) = delete;
     ProgramProcess &operator=(const ProgramProcess &) = delete;
 
@@ -35,18 +32,26 @@ public:
     static QStringList command(const QString &program);
     // Starts `program` in `process` by that command line.
     static void start(QProcess &process, const QString &program, const QStringList &arguments);
-
+#ifdef LTXG_SIMULATOR
+    // The device-service simulator on a broker, without its console.
+    static bool startSimulator(QProcess &process, const QString &host, quint16 port, const QStringList &more = {})
+    {
+        start(process, QStringLiteral(LTXG_SIMULATOR),
+              QStringList{QStringLiteral("--host"), host, QStringLiteral("--port"), QString::number(port),
+                          QStringLiteral("--no-console")} + more);
+        return process.waitForStarted(10000);
+    }
+#endif
     // Writes a file of the program's directory (settings, serial number).
     static bool writeFile(const QString &path, const QByteArray &contents);
 
-    void setEnvironment(const QProcessEnvironment &environment);
+    void setEnvironment(const QProcessEnvironment &environment) { m_process.setProcessEnvironment(environment); }
     bool start(const QString &workingDirectory, const QStringList &arguments);
     void stop(); // SIGTERM, then SIGKILL if it lingers
     void kill(); // SIGKILL at once, then reaped
-    bool isRunning() const;
-    qint64 pid() const;
-    // Resident memory in kB (VmRSS), or -1.
-    qint64 residentKb() const;
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
+    qint64 pid() const { return m_process.processId(); }
+    qint64 residentKb() const; // VmRSS, or -1
 
     const QStringList &lines() const { return m_lines; }
     // Index of the first line at or after `from` that contains `text`, or -1.
