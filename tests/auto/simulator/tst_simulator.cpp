@@ -6,278 +6,143 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QtTest>
 
-#include <functional>
-
 // The device-service simulator, run as its own process against a real broker
-// and observed by an independent peer.
+// and observed by an independent peer. The rows run in order on one
+// simulator: each sends its messages and waits for the answer it names.
 class tst_Simulator : public QObject
 {
     Q_OBJECT
-
-private:
-    // The first message on `filter` whose object satisfies `accept`; others
-    // on the same filter are consumed while waiting.
-    QJsonObject waitFor(const QString &filter, const std::function<bool(const QJsonObject &)> &accept = {},
-                        int timeoutMs = 10000)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!deadline.hasExpired()) {
-            const auto message = m_peer.waitForMessage(filter, int(qMax<qint64>(1, deadline.remainingTime())));
-            if (!message)
-                break;
-            const QJsonObject object = QJsonDocument::fromJson(message->payload).object();
-            if (!accept || accept(object))
-                return object;
-        }
-        return {{QStringLiteral("timeout"), filter}};
-    }
-
-    void control(const QString &command) { QVERIFY(m_peer.publish(QStringLiteral("sim/control"), command.toUtf8())); }
 
     MosquittoBroker m_broker;
     MqttPeer m_peer;
     QProcess m_simulator;
 
-private Q_SLOTS:
+    // "a.b=value": value is JSON ("1884" a text, 1884 a number) or else a
+    // plain text; "*" is anything but missing, null, false, 0 or "".
+    static bool holds(const QJsonObject &object, const QString &check)
+    {
+        QJsonValue value = object;
+        for (const QString &key : check.section('=', 0, 0).split('.'))
+            value = value.toObject().value(key);
+        const QString expected = check.section('=', 1);
+        if (expected == QLatin1String("*"))
+            return !(value.isUndefined() || value.isNull() || value == QJsonValue(false) || value == QJsonValue(0)
+                     || value == QJsonValue(QString()));
+        const QJsonDocument literal = QJsonDocument::fromJson('[' + expected.toUtf8() + ']');
+        return value == (literal.isArray() ? literal.array().at(0) : QJsonValue(expected));
+    }
+
+    // The first message on `topic` that holds every check, or none.
+    std::optional<QJsonObject> waitFor(const QString &topic, const QStringList &checks, int timeoutMs)
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (const auto message = m_peer.waitForMessage(topic, int(qMax<qint64>(1, deadline.remainingTime())))) {
+            const QJsonObject object = QJsonDocument::fromJson(message->payload).object();
+            if (std::all_of(checks.begin(), checks.end(), [&](const QString &check) { return holds(object, check); }))
+                return object;
+        }
+        return std::nullopt;
+    }
+
+private slots:
     void initTestCase()
     {
         QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
         QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), QStringLiteral("observer")));
         QVERIFY(m_peer.subscribe(QStringLiteral("kivo/#")));
-        m_simulator.setProcessChannelMode(QProcess::MergedChannels);
-        ProgramProcess::start(m_simulator, QStringLiteral(LTXG_SIMULATOR),
-                          {QStringLiteral("--host"), m_broker.host(), QStringLiteral("--port"),
-                           QString::number(m_broker.port()), QStringLiteral("--no-console"),
-                           QStringLiteral("--take-after"), QStringLiteral("300")});
-        QVERIFY2(m_simulator.waitForStarted(10000), qPrintable(m_simulator.errorString()));
+        QVERIFY(ProgramProcess::startSimulator(m_simulator, m_broker.host(), m_broker.port(), {"--take-after", "300"}));
     }
 
-    void cleanupTestCase()
+    void protocol_data()
     {
-        if (m_simulator.state() != QProcess::NotRunning) {
-            m_simulator.kill();
-            m_simulator.waitForFinished(5000);
-        }
-    }
-
-    void publishesStatusOnStart()
-    {
-        const QJsonObject board = waitFor(QStringLiteral("kivo/board/status"));
-        QCOMPARE(board.value(QStringLiteral("service")).toBool(), true);
-        const QJsonObject device = board.value(QStringLiteral("device")).toObject();
-        QCOMPARE(device.value(QStringLiteral("active")).toBool(), true);
-        QCOMPARE(device.value(QStringLiteral("ignition")).toBool(), true);
-
-        const QJsonObject blm = waitFor(QStringLiteral("kivo/blm/status"));
-        QCOMPARE(blm.value(QStringLiteral("service")).toBool(), true);
-        const QJsonObject state = blm.value(QStringLiteral("state")).toObject();
-        for (const char *flag : {"hasRfid", "hasObu", "hasNtp", "hasRoute"})
-            QVERIFY2(state.value(QLatin1String(flag)).toBool(), flag);
-        QCOMPARE(state.value(QStringLiteral("init")).toBool(), false);
-        const QJsonObject rfid = blm.value(QStringLiteral("device")).toObject().value(QStringLiteral("rfid")).toObject();
-        QCOMPARE(rfid.value(QStringLiteral("sams")).toArray().size(), 1);
-        QCOMPARE(rfid.value(QStringLiteral("state")).toInt(), 1);
-
-        // A fault turns one flag off; fault 0 clears it again.
-        control(QStringLiteral("fault 6"));
-        QVERIFY(!waitFor(QStringLiteral("kivo/blm/status"), [](const QJsonObject &o) {
-                    return o.value(QStringLiteral("state")).toObject().contains(QStringLiteral("hasRoute"))
-                        && !o.value(QStringLiteral("state")).toObject().value(QStringLiteral("hasRoute")).toBool();
-                }).contains(QStringLiteral("timeout")));
-        control(QStringLiteral("fault 0"));
-        QVERIFY(!waitFor(QStringLiteral("kivo/blm/status"), [](const QJsonObject &o) {
-                    return o.value(QStringLiteral("state")).toObject().value(QStringLiteral("hasRoute")).toBool();
-                }).contains(QStringLiteral("timeout")));
-    }
-
-    // The terminal switches the validator's reader with plain publications;
-    // the validation service's status follows each switch.
-    void validatorReaderFollowsEnableAndDisable()
-    {
-        const auto readerState = [](const QJsonObject &o) {
-            return o.value(QStringLiteral("device")).toObject().value(QStringLiteral("rfid")).toObject().value(QStringLiteral("state")).toInt(-1);
+        QTest::addColumn<QStringList>("send"); // "topic payload", "sim/control" for the simulator's own commands
+        QTest::addColumn<QString>("topic"); // the answer; "!topic": none within 2 s
+        QTest::addColumn<QString>("checks"); // ";" between them
+        const auto row = [](const char *name, const QStringList &send, const QString &topic, const QString &checks) {
+            QTest::newRow(name) << send << topic << checks;
         };
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/enable"), "{\"autoread\": true}"));
-        QCOMPARE(readerState(waitFor(QStringLiteral("kivo/blm/status"), [&](const QJsonObject &o) { return readerState(o) != 1; })), 2);
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/disable"), QByteArray()));
-        QCOMPARE(readerState(waitFor(QStringLiteral("kivo/blm/status"), [&](const QJsonObject &o) { return readerState(o) != 2; })), 1);
-
-        // A call to switch it off, and right behind it the terminal's plain
-        // switch on: the later switch is the one that stays.
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/disable/request/6"), "{}"));
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/enable"), "{\"autoread\": true}"));
-        QCOMPARE(waitFor(QStringLiteral("kivo/rfid/disable/response/6")).value(QStringLiteral("completed")).toBool(), true);
-        QTest::qWait(500);
-        int last = -1;
-        const auto messages = m_peer.messages();
-        for (const auto &m : messages) {
-            if (m.topic == QLatin1String("kivo/blm/status"))
-                last = readerState(QJsonDocument::fromJson(m.payload).object());
-        }
-        QCOMPARE(last, 2);
+        row("board up at start", {}, "kivo/board/status", "service=true;device.active=true;device.ignition=true");
+        row("validation service up at start", {}, "kivo/blm/status",
+            "service=true;state.hasRfid=true;state.hasObu=true;state.hasNtp=true;state.hasRoute=true;state.init=false;"
+            "device.rfid.state=1;device.rfid.sams=*");
+        row("a fault turns one flag off", {"sim/control fault 6"}, "kivo/blm/status", "state.hasRoute=false");
+        row("fault 0 clears it", {"sim/control fault 0"}, "kivo/blm/status", "state.hasRoute=true");
+        // The terminal switches the validator's reader with plain publications.
+        row("reader on", {R"(kivo/rfid/enable {"autoread": true})"}, "kivo/blm/status", "device.rfid.state=2");
+        row("reader off", {"kivo/rfid/disable "}, "kivo/blm/status", "device.rfid.state=1");
+        row("a call to switch off is answered", {"kivo/rfid/disable/request/6 {}", R"(kivo/rfid/enable {"autoread": true})"},
+            "kivo/rfid/disable/response/6", "completed=true");
+        row("the later switch stays", {"sim/control status"}, "kivo/blm/status", "device.rfid.state=2");
+        row("reader call", {R"(kivo/rfid/enable/request/7 {"autoread":false})"}, "kivo/rfid/enable/response/7", "completed=true");
+        row("reader call shown", {"sim/control status"}, "kivo/rfid/status", "device.state=2");
+        row("no card to create", {R"(kivo/rfid/card/create/request/8 {"template":"LTXGv1"})"},
+            "kivo/rfid/card/create/response/8", "completed=false;error.what=*");
+        row("malformed request answered", {"kivo/rfid/card/write/request/9 {oops"}, "kivo/rfid/card/write/response/9",
+            "completed=false;error.what=Invalid request");
+        row("issue", {"kivo/dispenser/issue/request/1 {}"}, "kivo/dispenser/issue/response/1", "completed=true");
+        row("issued card on the reader", {}, "kivo/rfid/card/found", "uid=*");
+        row("create", {R"(kivo/rfid/card/create/request/10 {"template":"LTXGv1"})"}, "kivo/rfid/card/create/response/10",
+            "completed=true;data.uid=*");
+        row("eject", {"kivo/dispenser/eject/request/2 {}"}, "kivo/dispenser/eject/response/2", "completed=true");
+        row("taken after --take-after", {}, "kivo/dispenser/card/removed", "");
+        row("nothing left to eject", {"kivo/dispenser/eject/request/3 {}"}, "kivo/dispenser/eject/response/3",
+            "completed=false;error.code=*");
+        row("card refused", {"sim/control ticket invalid 205"}, "kivo/blm/rfid/scanned",
+            "transaction.result=false;transaction.denyReason.id=205;transaction.type=2");
+        row("ticket refused", {"sim/control ticket invalid expired"}, "kivo/blm/rfid/scanned",
+            "transaction.result=false;transaction.denyReason.id=101;transaction.type=0;transaction.barcode=*");
+        row("an unknown command changes nothing", {"sim/control bogus command", "sim/control ignition off"},
+            "kivo/board/event", "name=IgnitionChanged;data=0");
+        row("ignition off in the status", {}, "kivo/board/status", "device.ignition=false");
+        row("a set is answered, a malformed one ignored", {"kivo/board/display/set {bad", R"(kivo/board/display/set {"brightness":30})"},
+            "kivo/board/display", "brightness=30;mode=auto");
+        row("validator configuration kept as texts",
+            {R"(kivo/blm/config/set {"blm":{"obu_host":"10.1.1.1","obu_port":1884},"validator":{"passbackTime":45,"qr_passback":false}})"},
+            "kivo/blm/config", R"(blm.obu_host=10.1.1.1;blm.obu_port="1884";validator.passbackTime="45";validator.qr_passback="false")");
+        row("jam", {"sim/control jam on"}, "kivo/dispenser/status", "device.isJammed=true");
+        row("jammed refuses", {"kivo/dispenser/issue/request/4 {}"}, "kivo/dispenser/issue/response/4",
+            "completed=false;error.description=*");
+        row("unjammed issues", {"sim/control jam off", "kivo/dispenser/issue/request/5 {}"}, "kivo/dispenser/issue/response/5",
+            "completed=true");
+        // "refuse" and "silent" script the next request of a method only.
+        row("rfid refused", {"sim/control refuse rfid card/read Antenna fault", "kivo/rfid/card/read/request/11 {}"},
+            "kivo/rfid/card/read/response/11", "completed=false;error.what=Antenna fault");
+        row("rfid answered after", {"kivo/rfid/card/read/request/12 {}"}, "kivo/rfid/card/read/response/12", "");
+        row("dispenser refused", {"sim/control refuse dispenser collect Mouth blocked", "kivo/dispenser/collect/request/13 {}"},
+            "kivo/dispenser/collect/response/13", "completed=false;error.description=Mouth blocked;error.code=*");
+        row("dispenser answered after", {"kivo/dispenser/collect/request/14 {}"}, "kivo/dispenser/collect/response/14", "");
+        row("rfid silent", {"sim/control silent rfid card/read", "kivo/rfid/card/read/request/15 {}"},
+            "!kivo/rfid/card/read/response/15", "");
+        row("rfid answered after silence", {"kivo/rfid/card/read/request/16 {}"}, "kivo/rfid/card/read/response/16", "");
+        row("dispenser silent", {"sim/control silent dispenser collect", "kivo/dispenser/collect/request/17 {}"},
+            "!kivo/dispenser/collect/response/17", "");
+        row("dispenser answered after silence", {"kivo/dispenser/collect/request/18 {}"}, "kivo/dispenser/collect/response/18", "");
     }
 
-    void answersRfidRequests()
+    void protocol()
     {
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/enable/request/7"), R"({"autoread":false})"));
-        const QJsonObject enabled = waitFor(QStringLiteral("kivo/rfid/enable/response/7"));
-        QCOMPARE(enabled.value(QStringLiteral("completed")).toBool(), true);
-        QVERIFY(!waitFor(QStringLiteral("kivo/rfid/status"), [](const QJsonObject &o) {
-                    return o.value(QStringLiteral("device")).toObject().value(QStringLiteral("state")).toInt() == 2;
-                }).contains(QStringLiteral("timeout")));
-
-        // No card lies on the reader: the service refuses to create one.
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/card/create/request/8"), R"({"template":"LTXGv1"})"));
-        const QJsonObject refused = waitFor(QStringLiteral("kivo/rfid/card/create/response/8"));
-        QCOMPARE(refused.value(QStringLiteral("completed")).toBool(), false);
-        QVERIFY(!refused.value(QStringLiteral("error")).toObject().value(QStringLiteral("what")).toString().isEmpty());
-
-        // A malformed request is answered, not dropped, and the simulator goes on.
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/card/write/request/9"), "{oops"));
-        const QJsonObject invalid = waitFor(QStringLiteral("kivo/rfid/card/write/response/9"));
-        QCOMPARE(invalid.value(QStringLiteral("completed")).toBool(), false);
-        QCOMPARE(invalid.value(QStringLiteral("error")).toObject().value(QStringLiteral("what")).toString(),
-                 QStringLiteral("Invalid request"));
-        QCOMPARE(m_simulator.state(), QProcess::Running);
-    }
-
-    void issuesAndPresentsCard()
-    {
-        // The radio is on (previous test): an issued card is found on the reader.
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/dispenser/issue/request/1"), "{}"));
-        QCOMPARE(waitFor(QStringLiteral("kivo/dispenser/issue/response/1")).value(QStringLiteral("completed")).toBool(), true);
-        const QJsonObject found = waitFor(QStringLiteral("kivo/rfid/card/found"));
-        QVERIFY(!found.value(QStringLiteral("uid")).toString().isEmpty());
-
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/rfid/card/create/request/10"), R"({"template":"LTXGv1"})"));
-        const QJsonObject created = waitFor(QStringLiteral("kivo/rfid/card/create/response/10"));
-        QCOMPARE(created.value(QStringLiteral("completed")).toBool(), true);
-        QCOMPARE(created.value(QStringLiteral("data")).toObject().value(QStringLiteral("uid")), found.value(QStringLiteral("uid")));
-
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/dispenser/eject/request/2"), "{}"));
-        QCOMPARE(waitFor(QStringLiteral("kivo/dispenser/eject/response/2")).value(QStringLiteral("completed")).toBool(), true);
-        // The person takes it by himself after --take-after.
-        QVERIFY(!waitFor(QStringLiteral("kivo/dispenser/card/removed")).contains(QStringLiteral("timeout")));
-
-        // Nothing left at the reader: a second eject is refused with a code.
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/dispenser/eject/request/3"), "{}"));
-        const QJsonObject refused = waitFor(QStringLiteral("kivo/dispenser/eject/response/3"));
-        QCOMPARE(refused.value(QStringLiteral("completed")).toBool(), false);
-        QVERIFY(refused.value(QStringLiteral("error")).toObject().value(QStringLiteral("code")).toInt() > 0);
-    }
-
-    void injectsEventsFromControlTopic()
-    {
-        control(QStringLiteral("ticket invalid 205"));
-        const QJsonObject card = waitFor(QStringLiteral("kivo/blm/rfid/scanned")).value(QStringLiteral("transaction")).toObject();
-        QCOMPARE(card.value(QStringLiteral("result")).toBool(), false);
-        QCOMPARE(card.value(QStringLiteral("denyReason")).toObject().value(QStringLiteral("id")).toInt(), 205);
-        QCOMPARE(card.value(QStringLiteral("type")).toInt(), 2);
-
-        control(QStringLiteral("ticket invalid expired"));
-        const QJsonObject ticket = waitFor(QStringLiteral("kivo/blm/rfid/scanned")).value(QStringLiteral("transaction")).toObject();
-        QCOMPARE(ticket.value(QStringLiteral("denyReason")).toObject().value(QStringLiteral("id")).toInt(), 101);
-        QCOMPARE(ticket.value(QStringLiteral("type")).toInt(), 0);
-        QVERIFY(ticket.contains(QStringLiteral("barcode")));
-
-        // An unknown command is refused and the next one still works.
-        control(QStringLiteral("bogus command"));
-        control(QStringLiteral("ignition off"));
-        const QJsonObject event = waitFor(QStringLiteral("kivo/board/event"));
-        QCOMPARE(event.value(QStringLiteral("name")).toString(), QStringLiteral("IgnitionChanged"));
-        QCOMPARE(event.value(QStringLiteral("data")).toInt(-1), 0);
-        QVERIFY(!waitFor(QStringLiteral("kivo/board/status"), [](const QJsonObject &o) {
-                    const QJsonObject device = o.value(QStringLiteral("device")).toObject();
-                    return device.contains(QStringLiteral("ignition")) && !device.value(QStringLiteral("ignition")).toBool();
-                }).contains(QStringLiteral("timeout")));
-    }
-
-    void answersSetsAndRefusesWhenJammed()
-    {
-        // A set is answered with the new state; a malformed one changes nothing.
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/board/display/set"), "{bad"));
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/board/display/set"), R"({"brightness":30})"));
-        const QJsonObject display = waitFor(QStringLiteral("kivo/board/display"), [](const QJsonObject &o) {
-            return o.value(QStringLiteral("brightness")).toInt() != 80; // the start value
-        });
-        QCOMPARE(display.value(QStringLiteral("brightness")).toInt(), 30);
-        QCOMPARE(display.value(QStringLiteral("mode")).toString(), QStringLiteral("auto"));
-
-        // The validation service keeps its configuration as texts.
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/blm/config/set"),
-                               R"({"blm":{"obu_host":"10.1.1.1","obu_port":1884,"obu_username":"u","obu_password":"p"},)"
-                               R"("validator":{"passbackTime":45,"qr_passback":false}})"));
-        const QJsonObject config = waitFor(QStringLiteral("kivo/blm/config"), [](const QJsonObject &o) {
-            return o.value(QStringLiteral("blm")).toObject().value(QStringLiteral("obu_host")).toString() == QLatin1String("10.1.1.1");
-        });
-        QCOMPARE(config.value(QStringLiteral("blm")).toObject().value(QStringLiteral("obu_port")).toString(), QStringLiteral("1884"));
-        const QJsonObject validator = config.value(QStringLiteral("validator")).toObject();
-        QCOMPARE(validator.value(QStringLiteral("passbackTime")).toString(), QStringLiteral("45"));
-        QCOMPARE(validator.value(QStringLiteral("qr_passback")).toString(), QStringLiteral("false"));
-
-        control(QStringLiteral("jam on"));
-        QVERIFY(!waitFor(QStringLiteral("kivo/dispenser/status"), [](const QJsonObject &o) {
-                    return o.value(QStringLiteral("device")).toObject().value(QStringLiteral("isJammed")).toBool();
-                }).contains(QStringLiteral("timeout")));
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/dispenser/issue/request/4"), "{}"));
-        const QJsonObject refused = waitFor(QStringLiteral("kivo/dispenser/issue/response/4"));
-        QCOMPARE(refused.value(QStringLiteral("completed")).toBool(), false);
-        QVERIFY(!refused.value(QStringLiteral("error")).toObject().value(QStringLiteral("description")).toString().isEmpty());
-        control(QStringLiteral("jam off"));
-        QVERIFY(m_peer.publish(QStringLiteral("kivo/dispenser/issue/request/5"), "{}"));
-        QCOMPARE(waitFor(QStringLiteral("kivo/dispenser/issue/response/5")).value(QStringLiteral("completed")).toBool(), true);
-    }
-
-    void scriptsTheNextRequest_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("refusal"); // empty: no answer
-        QTest::newRow("rfid refused") << "refuse rfid card/read Antenna fault" << "rfid/card/read" << "Antenna fault";
-        QTest::newRow("dispenser refused") << "refuse dispenser collect Mouth blocked" << "dispenser/collect" << "Mouth blocked";
-        QTest::newRow("rfid silent") << "silent rfid card/read" << "rfid/card/read" << QString();
-        QTest::newRow("dispenser silent") << "silent dispenser collect" << "dispenser/collect" << QString();
-    }
-
-    // Only the next request of that method is scripted; the one after it is
-    // answered as usual.
-    void scriptsTheNextRequest()
-    {
-        QFETCH(QString, command);
-        QFETCH(QString, method);
-        QFETCH(QString, refusal);
-        static int id = 100;
-        const auto call = [&](int n) {
-            m_peer.publish(QStringLiteral("kivo/%1/request/%2").arg(method).arg(n), "{}");
-            return waitFor(QStringLiteral("kivo/%1/response/%2").arg(method).arg(n), {}, refusal.isEmpty() ? 2000 : 10000);
-        };
-        control(command);
-        const QJsonObject first = call(++id);
-        if (refusal.isEmpty()) {
-            QVERIFY(first.contains(QStringLiteral("timeout")));
-        } else {
-            QCOMPARE(first.value(QStringLiteral("completed")).toBool(), false);
-            const QJsonObject error = first.value(QStringLiteral("error")).toObject();
-            QCOMPARE(error.value(error.contains(QStringLiteral("what")) ? QStringLiteral("what") : QStringLiteral("description")).toString(), refusal);
-            if (method.startsWith(QLatin1String("dispenser")))
-                QVERIFY(error.value(QStringLiteral("code")).toInt() > 0);
-        }
-        QVERIFY(!call(++id).contains(QStringLiteral("timeout")));
+        QFETCH(QStringList, send);
+        QFETCH(QString, topic);
+        QFETCH(QString, checks);
+        if (!send.isEmpty())
+            m_peer.clear(); // only answers to this row's messages
+        for (const QString &message : qAsConst(send))
+            QVERIFY(m_peer.publish(message.section(' ', 0, 0), message.section(' ', 1).toUtf8()));
+        const bool none = topic.startsWith('!');
+        const auto answer = waitFor(topic.mid(none), checks.split(';', Qt::SkipEmptyParts), none ? 2000 : 10000);
+        QVERIFY2(bool(answer) != none, qPrintable(m_peer.messages().isEmpty() ? QString() : m_peer.messages().last().topic));
     }
 
     void quitsOnCommand()
     {
-        control(QStringLiteral("quit"));
+        QVERIFY(m_peer.publish("sim/control", "quit"));
         QVERIFY(m_simulator.waitForFinished(10000));
         QCOMPARE(m_simulator.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_simulator.exitCode(), 0);
         // The services leave a "down" status behind for late listeners.
-        QVERIFY(!waitFor(QStringLiteral("kivo/blm/status"), [](const QJsonObject &o) {
-                    return o.contains(QStringLiteral("service")) && !o.value(QStringLiteral("service")).toBool();
-                }).contains(QStringLiteral("timeout")));
+        QVERIFY(waitFor("kivo/blm/status", {"service=false"}, 10000));
     }
 };
 
