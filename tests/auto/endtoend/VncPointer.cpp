@@ -11,7 +11,7 @@ const int StepMs = 5000;
 const char ProtocolVersion[] = "RFB 003.003\n";
 const quint32 SecurityNone = 1;
 const quint8 PointerEventMessage = 5;
-const quint8 LeftButton = 1;
+const int LeftButton = 1;
 
 } // namespace
 
@@ -29,23 +29,17 @@ bool VncPointer::connectToServer(quint16 port, int timeoutMs)
     }
 
     QByteArray version;
-    if (!read(12, &version))
-        return false;
-    if (!version.startsWith("RFB "))
+    if (!read(12, &version) || !version.startsWith("RFB "))
         return fail(QStringLiteral("not an RFB server: %1").arg(QString::fromLatin1(version.toHex())));
     // Version 3.3: the server picks the security type, and Qt's picks none.
     if (!send(QByteArray(ProtocolVersion, 12)))
         return false;
     QByteArray security;
-    if (!read(4, &security))
-        return false;
-    if (qFromBigEndian<quint32>(security.constData()) != SecurityNone)
+    if (!read(4, &security) || qFromBigEndian<quint32>(security.constData()) != SecurityNone)
         return fail(QStringLiteral("server wants authentication: %1").arg(QString::fromLatin1(security.toHex())));
 
-    if (!send(QByteArray(1, char(1)))) // shared: other clients may stay
-        return false;
-    QByteArray init;
-    if (!read(24, &init)) // size, pixel format, length of the name
+    QByteArray init; // size, pixel format, length of the name
+    if (!send(QByteArray(1, char(1))) || !read(24, &init)) // shared: other clients may stay
         return false;
     m_width = qFromBigEndian<quint16>(init.constData());
     m_height = qFromBigEndian<quint16>(init.constData() + 2);
@@ -57,12 +51,16 @@ bool VncPointer::tap(int x, int y)
 {
     if (x < 0 || y < 0 || x >= m_width || y >= m_height)
         return fail(QStringLiteral("(%1, %2) is outside the %3x%4 screen").arg(x).arg(y).arg(m_width).arg(m_height));
-    return pointerEvent(0, x, y) && pointerEvent(LeftButton, x, y) && pointerEvent(0, x, y);
-}
-
-QString VncPointer::errorString() const
-{
-    return m_error;
+    for (const int buttons : {0, LeftButton, 0}) {
+        QByteArray message(6, '\0');
+        message[0] = char(PointerEventMessage);
+        message[1] = char(buttons);
+        qToBigEndian<quint16>(quint16(x), message.data() + 2);
+        qToBigEndian<quint16>(quint16(y), message.data() + 4);
+        if (!send(message))
+            return false;
+    }
+    return true;
 }
 
 bool VncPointer::read(int size, QByteArray *data)
@@ -74,16 +72,6 @@ bool VncPointer::read(int size, QByteArray *data)
         data->append(m_socket.read(size - data->size()));
     }
     return true;
-}
-
-bool VncPointer::pointerEvent(quint8 buttons, int x, int y)
-{
-    QByteArray message(6, '\0');
-    message[0] = char(PointerEventMessage);
-    message[1] = char(buttons);
-    qToBigEndian<quint16>(quint16(x), message.data() + 2);
-    qToBigEndian<quint16>(quint16(y), message.data() + 4);
-    return send(message);
 }
 
 bool VncPointer::send(const QByteArray &data)

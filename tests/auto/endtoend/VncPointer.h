@@ -25,12 +25,11 @@ public:
     bool connectToServer(quint16 port, int timeoutMs);
     // Moves there, presses and releases the left button.
     bool tap(int x, int y);
-    QString errorString() const;
+    QString errorString() const { return m_error; }
 
 private:
     bool read(int size, QByteArray *data);
     bool send(const QByteArray &data);
-    bool pointerEvent(quint8 buttons, int x, int y);
     bool fail(const QString &error);
 
     QTcpSocket m_socket;
