@@ -1,6 +1,7 @@
 #include "ProgramProcess.h"
 #include "UiTestBed.h"
 
+#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -21,18 +22,19 @@ class tst_Serving : public QObject
 {
     Q_OBJECT
 
-    static constexpr int Long = 30000; // generous: a loaded 2-core machine
+    static constexpr int Long = ProgramProcess::Long;
+    static constexpr int Quiet = 400; // nothing crossing the broker for this long: settled
 
     UiTestBed m_bed;
     std::unique_ptr<QProcess> m_simulator;
     QStringList m_done; // the steps so far, for the failure message
     int m_seen = 0; // peer messages already checked for reader commands
     bool m_readersQuiet = false; // no reader command expected from here on
+    bool m_displayOn = true; // as last asked of the board
 
     // What the terminal has been told, as the services said it.
     struct Told {
         QString fault = QStringLiteral("0");
-        bool brokerUp = true;
         bool boardUp = false;
         bool simIgnition = true;
         std::optional<bool> ignition; // as the manager heard it
@@ -64,21 +66,22 @@ class tst_Serving : public QObject
     // Until nothing has crossed the broker for a while.
     void settle()
     {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        int count = -1;
-        while (elapsed.elapsed() < Long) {
-            const int now = m_bed.peer->messages().size();
-            if (now == count)
-                break;
-            count = now;
-            QTest::qWait(400);
+        const QDeadlineTimer deadline(Long);
+        QElapsedTimer quiet;
+        quiet.start();
+        for (int count = m_bed.peer->messages().size(); quiet.elapsed() < Quiet && !deadline.hasExpired();) {
+            QTest::qWait(20);
+            if (count != m_bed.peer->messages().size()) {
+                count = m_bed.peer->messages().size();
+                quiet.restart();
+            }
         }
     }
 
     // No reader receives more than one command per status report, and none
-    // at all where the terminal has nothing to change.
-    void checkReaderCommands()
+    // at all where the terminal has nothing to change. The display is not
+    // left switched off on the passenger page.
+    void checkCommands(bool passengers)
     {
         const QList<MqttPeer::Message> messages = m_bed.peer->messages();
         int rfid = 0, barcode = 0;
@@ -94,56 +97,41 @@ class tst_Serving : public QObject
             barcode += topic == QLatin1String("kivo/barcode/enable") || topic == QLatin1String("kivo/barcode/disable");
             QVERIFY2(rfid <= 1 && barcode <= 1, qPrintable(trail() + "; " + window.join(' ')));
             QVERIFY2(!m_readersQuiet || (rfid == 0 && barcode == 0), qPrintable(trail() + " : " + topic));
+            const QJsonValue display = QJsonDocument::fromJson(messages.at(i).payload).object().value(QLatin1String("display"));
+            if (topic == QLatin1String("kivo/board/power/set") && display.isBool())
+                m_displayOn = display.toBool();
         }
         m_seen = messages.size();
+        QVERIFY2(!passengers || m_displayOn, qPrintable(trail()));
     }
 
     void checkInvariants()
     {
-        checkReaderCommands();
-        QCOMPARE(windowScreen(), m_bed.gui->screen());
+        const QString screen = m_bed.gui->screen();
+        QCOMPARE(windowScreen(), screen);
+        const bool pinEntry = screen == QLatin1String("Login") && m_pinOpened.isValid() && m_pinOpened.elapsed() < 16000;
+        const bool passengers = m_told.ignition != false && !m_told.session && !m_told.goingDown && !pinEntry;
+        checkCommands(passengers && m_told.fault == QLatin1String("0"));
         if (m_told.ignition == false) {
             // Until the shutdown it scheduled begins.
             const bool shuttingDown = m_bed.gui->message() == QLatin1String("Shutting down");
-            QVERIFY2(m_bed.gui->screen() == QLatin1String("ScreenSaver")
-                         || (shuttingDown && m_bed.gui->screen() == QLatin1String("Busy")),
-                     qPrintable(trail() + " : " + m_bed.gui->screen()));
-            return;
+            QVERIFY2(screen == QLatin1String("ScreenSaver") || (shuttingDown && screen == QLatin1String("Busy")),
+                     qPrintable(trail() + " : " + screen));
         }
-        const QString screen = m_bed.gui->screen();
-        const bool pinEntry = screen == QLatin1String("Login") && m_pinOpened.isValid() && m_pinOpened.elapsed() < 16000;
-        if (m_told.session || !m_told.brokerUp || m_told.goingDown)
+        if (!passengers)
             return;
-        if (pinEntry)
-            return;
-        const bool readersOn = readerEnabled("rfid") && readerEnabled("barcode");
-        const bool readersOff = !readerEnabled("rfid") && !readerEnabled("barcode");
+        const bool rfid = readerEnabled("rfid"), barcode = readerEnabled("barcode");
         if (m_told.fault == QLatin1String("0")) {
             QVERIFY2(screen == QLatin1String("EntryGate") || screen == QLatin1String("Invalid"), qPrintable(trail() + " : " + screen));
-            QVERIFY2(readersOn, qPrintable(trail()));
-            QVERIFY2(lastDisplayCommand() != false, qPrintable(trail()));
+            QVERIFY2(rfid && barcode, qPrintable(trail()));
         } else if (m_told.fault == QLatin1String("init")) {
             QVERIFY2(screen == QLatin1String("Busy"), qPrintable(trail() + " : " + screen));
         } else {
             const char *expected = m_told.fault == QLatin1String("6") ? "OutOfService" : "OutOfOrder";
             QVERIFY2(screen == QLatin1String(expected), qPrintable(trail() + " : " + screen));
             // A validation service that is down reports no reader.
-            if (m_told.fault != QLatin1String("2"))
-                QVERIFY2(readersOff, qPrintable(trail()));
+            QVERIFY2(m_told.fault == QLatin1String("2") || (!rfid && !barcode), qPrintable(trail()));
         }
-    }
-
-    // What the terminal last asked of the display, if anything.
-    std::optional<bool> lastDisplayCommand() const
-    {
-        std::optional<bool> on;
-        const QList<MqttPeer::Message> messages = m_bed.peer->messages();
-        for (const MqttPeer::Message &message : messages) {
-            const QJsonValue display = QJsonDocument::fromJson(message.payload).object().value(QLatin1String("display"));
-            if (message.topic == QLatin1String("kivo/board/power/set") && display.isBool())
-                on = display.toBool();
-        }
-        return on;
     }
 
     // One step of a terminal's life; a word the walk and the cases share.
@@ -152,42 +140,33 @@ class tst_Serving : public QObject
         m_done << step;
         const QString word = step.section(' ', 0, 0);
         const QString arg = step.section(' ', 1);
-        if (word == QLatin1String("fault")) {
-            m_told.fault = arg;
-            QVERIFY(simulate(step));
-        } else if (word == QLatin1String("ignition")) {
-            m_told.simIgnition = arg == QLatin1String("on");
+        if (word == QLatin1String("ignition") || word == QLatin1String("board")) {
+            if (word == QLatin1String("ignition"))
+                m_told.simIgnition = arg == QLatin1String("on");
+            else
+                m_told.boardUp = arg == QLatin1String("up");
             if (m_told.boardUp)
                 m_told.ignition = m_told.simIgnition;
             if (m_told.ignition == false)
                 m_told.session = false;
-            QVERIFY(simulate(step));
-        } else if (word == QLatin1String("board")) {
-            m_told.boardUp = arg == QLatin1String("up");
-            if (m_told.boardUp) {
-                m_told.ignition = m_told.simIgnition;
-                if (!m_told.simIgnition)
-                    m_told.session = false;
-            }
-            QVERIFY(simulate(QStringLiteral("service %1 board").arg(arg)));
-        } else if (word == QLatin1String("ticket") || word == QLatin1String("status")) {
+            QVERIFY(simulate(word == QLatin1String("board") ? "service " + arg + " board" : step));
+        } else if (word == QLatin1String("fault") || word == QLatin1String("ticket") || word == QLatin1String("status")) {
+            if (word == QLatin1String("fault"))
+                m_told.fault = arg;
             QVERIFY(simulate(step));
         } else if (word == QLatin1String("restart")) {
             const int connections = m_bed.log->matching(QStringLiteral("Connected to MQTT broker")).size();
             QVERIFY(m_bed.broker->restart());
             // The simulator and the manager reconnect after their delays.
             QTRY_VERIFY_WITH_TIMEOUT(m_bed.log->matching(QStringLiteral("Connected to MQTT broker")).size() > connections, Long);
-        } else if (word == QLatin1String("login")) {
-            // Nobody reaches the PIN pad behind the screen saver.
-            if (m_told.ignition == false)
-                return settle();
+        } else if (word == QLatin1String("login") && m_told.ignition != false) { // no PIN pad behind the screen saver
             m_bed.gui->settingsLoginRequest(QStringLiteral("3917"));
             m_bed.gui->setMaintenanceScreen();
             m_told.session = true;
             QObject *settings = m_bed.find(QStringLiteral("pageSettings"))->property("item").value<QObject *>();
-            if (m_told.session && settings && arg == QLatin1String("diagnostics"))
+            if (settings && arg == QLatin1String("diagnostics"))
                 QMetaObject::invokeMethod(settings, "openSection", Q_ARG(QVariant, QStringLiteral("Diagnostics")));
-            if (m_told.session && settings && arg == QLatin1String("scan"))
+            if (settings && arg == QLatin1String("scan"))
                 QMetaObject::invokeMethod(m_bed.find(QStringLiteral("scanConfigPopup")), "open");
         } else if (word == QLatin1String("logout")) {
             m_bed.gui->settingsLogoutRequest();
@@ -207,10 +186,12 @@ class tst_Serving : public QObject
             QTest::qWait(arg.toInt());
         } else if (word == QLatin1String("quiet")) {
             m_readersQuiet = true;
-        } else {
+        } else if (word != QLatin1String("login")) {
             QFAIL(qPrintable("unknown step " + step));
         }
         settle();
+        if (!QTest::currentTestFailed())
+            checkInvariants();
     }
 
     // Broker, simulator (its board silent) and the manager with its window.
@@ -219,18 +200,14 @@ class tst_Serving : public QObject
         m_done.clear();
         m_seen = 0;
         m_readersQuiet = false;
+        m_displayOn = true;
         m_told = Told();
         m_pinOpened.invalidate();
         QVERIFY(m_bed.start({}, [this] {
             m_simulator = std::make_unique<QProcess>();
-            ProgramProcess::start(*m_simulator, QStringLiteral(LTXG_SIMULATOR),
-                               { "--host", m_bed.broker->host(), "--port", QString::number(m_bed.broker->port()),
-                                 "--no-console", "--take-after", "300" });
-            if (!m_simulator->waitForStarted(10000) || !QTest::qWaitFor([this] {
-                    return m_bed.peer->messageCount(QStringLiteral("kivo/blm/status")) > 0;
-                }, Long))
-                return false;
-            return simulate(QStringLiteral("service down board"))
+            return ProgramProcess::startSimulator(*m_simulator, m_bed.broker->host(), m_bed.broker->port(), {"--take-after", "300"})
+                && QTest::qWaitFor([this] { return m_bed.peer->messageCount(QStringLiteral("kivo/blm/status")) > 0; }, Long)
+                && simulate(QStringLiteral("service down board"))
                 && QTest::qWaitFor([this] { return m_bed.peer->messageCount(QStringLiteral("kivo/board/status")) > 1; }, Long);
         }));
         QTRY_VERIFY_WITH_TIMEOUT(m_bed.log->contains("LTXGTerminal status changed : online"), Long);
@@ -243,11 +220,7 @@ private slots:
 
     void cleanup()
     {
-        if (m_simulator) {
-            m_simulator->kill();
-            m_simulator->waitForFinished(5000);
-        }
-        m_simulator.reset();
+        m_simulator.reset(); // killed
         const QStringList problems = m_bed.stop();
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
@@ -271,7 +244,7 @@ private slots:
             << QStringList{"login diagnostics", "logout"} << QString();
         QTest::newRow("maintenance left with the scan pop-up open") << QStringList{"login scan", "logout"} << QString();
         QTest::newRow("a tap at a working entry gate issues a card")
-            << QStringList{"tap", "wait 2500"} << QStringLiteral("[GUIManager] Card issued successfully : ");
+            << QStringList{"tap"} << QStringLiteral("[GUIManager] Card issued successfully : ");
         QTest::newRow("no card while going down")
             << QStringList{"reboot", "tap", "fault 0"} << QStringLiteral("WARN: Not serving passengers. Ignoring card request.");
         QTest::newRow("repeated ignition events logged once")
@@ -283,14 +256,10 @@ private slots:
         QFETCH(QStringList, steps);
         QFETCH(QString, logged);
         startTerminal();
-        for (const QString &step : qAsConst(steps)) {
-            run(step);
-            if (QTest::currentTestFailed())
-                return;
-            checkInvariants();
-            if (QTest::currentTestFailed())
-                return;
-        }
+        for (int i = 0; i < steps.size() && !QTest::currentTestFailed(); ++i)
+            run(steps.at(i));
+        if (QTest::currentTestFailed())
+            return;
         if (logged == QLatin1String("Ignition on")) {
             int count = 0;
             const auto events = context("eventLogManager")->property("data").value<QList<QObject *>>();
@@ -336,8 +305,6 @@ private slots:
             else
                 step = "restart";
             run(step);
-            if (!QTest::currentTestFailed())
-                checkInvariants();
         }
         if (QTest::currentTestFailed())
             fprintf(stderr, "random walk failed: seed %u; steps: %s\n", seed, qPrintable(m_done.join(QStringLiteral(", "))));
