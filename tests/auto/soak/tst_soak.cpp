@@ -2,6 +2,7 @@
 #include "MqttPeer.h"
 #include "ProgramProcess.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -12,12 +13,7 @@ namespace {
 // One message per topic family that the program subscribes to, and the line
 // its handler writes on receiving it. Payloads that are not JSON make every
 // service client log a parse error under its own tag.
-struct Probe
-{
-    const char *topic;
-    const char *payload;
-    const char *line;
-};
+struct Probe { const char *topic, *payload, *line; };
 
 const Probe Probes[] = {
     { "kivo/ui/info/get", "{}", "[GUIManager] Message received : kivo/ui/info/get" },
@@ -47,46 +43,37 @@ class tst_Soak : public QObject
     ProgramProcess m_ui { QStringLiteral(LTXG_BINARY) };
     QTimer m_flood;
 
-    QString diagnostics() const
-    {
-        return m_ui.output() + "\n--- broker ---\n" + m_broker.log().right(3000);
-    }
+    QString diagnostics() const { return m_ui.output() + "\n--- broker ---\n" + m_broker.log().right(3000); }
 
     // Kills the broker, starts it again and waits until a message of every
     // topic family has reached its handler in the program once more.
     void restartBroker(int round)
     {
+        const QString failure = QStringLiteral("round %1\n").arg(round);
         const int before = m_ui.lines().size();
         QVERIFY2(m_broker.restart(), qPrintable(m_broker.log()));
-        // Whatever the program wrote before it saw the loss belongs to the
+        // What the program wrote before it saw the loss belongs to the
         // previous round.
         const int lost = m_ui.waitForLine("[GUIManager] WARN: Disconnected from MQTT broker", before);
-        QVERIFY2(lost >= 0, qPrintable(QString("round %1\n").arg(round) + diagnostics()));
-        QVERIFY2(m_ui.waitForLine("[GUIManager] Connected to MQTT broker", lost) > lost,
-                 qPrintable(QString("round %1\n").arg(round) + diagnostics()));
+        QVERIFY2(lost >= 0, qPrintable(failure + diagnostics()));
+        QVERIFY2(m_ui.waitForLine("[GUIManager] Connected to MQTT broker", lost) > lost, qPrintable(failure + diagnostics()));
 
-        // The subscriptions are renewed after the connection: probe until each
-        // family has answered.
+        // The subscriptions are renewed after the connection: probe until
+        // each family has answered.
         QList<const Probe *> pending;
-        for (const Probe &probe : Probes)
-            pending.append(&probe);
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (!pending.isEmpty() && elapsed.elapsed() < ProgramProcess::Long && m_ui.isRunning()) {
+        std::transform(std::begin(Probes), std::end(Probes), std::back_inserter(pending), [](const Probe &p) { return &p; });
+        const QDeadlineTimer deadline(ProgramProcess::Long);
+        while (!pending.isEmpty() && !deadline.hasExpired() && m_ui.isRunning()) {
             for (const Probe *probe : qAsConst(pending)) {
                 if (m_peer.isConnected())
                     m_peer.publish(probe->topic, probe->payload, 0);
             }
             QTest::qWait(250);
             pending.erase(std::remove_if(pending.begin(), pending.end(),
-                                         [this, lost](const Probe *p) { return m_ui.findLine(p->line, lost) >= 0; }),
+                                         [&](const Probe *p) { return m_ui.findLine(p->line, lost) >= 0; }),
                           pending.end());
         }
-        QStringList missing;
-        for (const Probe *probe : qAsConst(pending))
-            missing << probe->topic;
-        QVERIFY2(missing.isEmpty(), qPrintable(QString("round %1, no handler reached for: %2\n")
-                                                   .arg(round).arg(missing.join(", ")) + diagnostics()));
+        QVERIFY2(pending.isEmpty(), qPrintable(failure + "no handler reached for " + pending.first()->topic + "\n" + diagnostics()));
     }
 
 private slots:
@@ -94,18 +81,15 @@ private slots:
     {
         QVERIFY2(m_broker.start(), qPrintable(m_broker.log()));
         QVERIFY(m_peer.connectToBroker(m_broker.host(), m_broker.port(), "soak-peer"));
-
-        m_simulator.setProcessChannelMode(QProcess::MergedChannels);
         m_simulator.setStandardOutputFile(QProcess::nullDevice());
-        ProgramProcess::start(m_simulator, QStringLiteral(LTXG_SIMULATOR),
-                          { "--host", m_broker.host(), "--port", QString::number(m_broker.port()), "--no-console" });
-        QVERIFY(m_simulator.waitForStarted(10000));
+        m_simulator.setStandardErrorFile(QProcess::nullDevice());
+        QVERIFY(ProgramProcess::startSimulator(m_simulator, m_broker.host(), m_broker.port()));
 
         const QString serial = m_dir.filePath("serialnumber");
         QVERIFY(ProgramProcess::writeFile(serial, "K00000042\n"));
         QVERIFY(ProgramProcess::writeFile(m_dir.filePath("gui.conf"),
                                           "[gui]\ndeviceId=" + serial.toUtf8() + "\nlocale=en_US\n[log]\nsyslog=false\n"));
-        QVERIFY(m_ui.start(m_dir.path(), { "--stderr", "-H", m_broker.host(), "-P", QString::number(m_broker.port()) }));
+        QVERIFY(m_ui.start(m_dir.path(), {"--stderr", "-H", m_broker.host(), "-P", QString::number(m_broker.port())}));
         QVERIFY2(m_ui.waitForLine("LTXGTerminal status changed : online") >= 0, qPrintable(diagnostics()));
 
         // Every service publishes its whole state about ten times a second.
@@ -120,8 +104,6 @@ private slots:
     {
         m_flood.stop();
         m_ui.stop();
-        m_simulator.kill();
-        m_simulator.waitForFinished(10000);
     }
 
     void subscriptionsAndMemorySurviveRestarts()
@@ -137,19 +119,15 @@ private slots:
 #endif
         const int restarts = qEnvironmentVariableIsSet("LTXG_SOAK_RESTARTS")
             ? qEnvironmentVariableIntValue("LTXG_SOAK_RESTARTS") : DefaultRestarts;
-        constexpr int WarmUp = 3;
-        for (int round = 1; round <= WarmUp; ++round) {
-            restartBroker(-round);
-            if (QTest::currentTestFailed())
-                return;
-        }
-        QTest::qWait(5000);
-        const qint64 warm = m_ui.residentKb();
-        QVERIFY(warm > 0);
-
+        qint64 warm = 0;
         QElapsedTimer elapsed;
-        elapsed.start();
-        for (int round = 1; round <= restarts; ++round) {
+        for (int round = -3; round <= restarts; ++round) { // three rounds of warm-up
+            if (round == 0) {
+                QTest::qWait(5000);
+                QVERIFY((warm = m_ui.residentKb()) > 0);
+                elapsed.start();
+                continue;
+            }
             restartBroker(round);
             if (QTest::currentTestFailed())
                 return;
