@@ -8,8 +8,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
-namespace {
-QByteArray elfMachine(const QString &path)
+static QByteArray elfMachine(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -17,15 +16,13 @@ QByteArray elfMachine(const QString &path)
     const QByteArray header = file.read(20);
     return header.startsWith("\x7f" "ELF") ? header.mid(18, 2) : QByteArray();
 }
-}
 
 QStringList ProgramProcess::command(const QString &program)
 {
     const QString emulator = QStringLiteral(LTXG_EMULATOR);
     const QByteArray machine = elfMachine(program);
-    if (emulator.isEmpty() || machine.isEmpty() || machine != elfMachine(QCoreApplication::applicationFilePath()))
-        return { program };
-    return { emulator, program };
+    const bool native = emulator.isEmpty() || machine.isEmpty() || machine != elfMachine(QCoreApplication::applicationFilePath());
+    return native ? QStringList{program} : QStringList{emulator, program};
 }
 
 void ProgramProcess::start(QProcess &process, const QString &program, const QStringList &arguments)
@@ -95,15 +92,10 @@ int ProgramProcess::findLine(const QString &text, int from) const
 int ProgramProcess::waitForLine(const QString &text, int from, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    int index;
-    while ((index = findLine(text, from)) < 0 && !deadline.hasExpired() && isRunning())
+    while (findLine(text, from) < 0 && !deadline.hasExpired() && isRunning())
         QTest::qWait(50);
-    if (index < 0) {
-        // Lines written just before the program ended are still in the pipe.
-        read();
-        index = findLine(text, from);
-    }
-    return index;
+    read(); // lines written just before the program ended are still in the pipe
+    return findLine(text, from);
 }
 
 bool ProgramProcess::publishUntil(MqttPeer &peer, const QString &topic, const QByteArray &payload, const QString &line)
@@ -120,13 +112,9 @@ bool ProgramProcess::publishUntil(MqttPeer &peer, const QString &topic, const QB
 
 QString ProgramProcess::output() const
 {
-    QString text = m_lines.mid(qMax(m_lines.size() - 40, 0)).join(QLatin1Char('\n')) + QLatin1Char('\n')
-        + QString::fromUtf8(m_partial);
-    if (m_process.state() == QProcess::NotRunning)
-        text += QStringLiteral("\n[ended: %1, exit code %2]")
-                    .arg(m_process.exitStatus() == QProcess::CrashExit ? QStringLiteral("crashed") : QStringLiteral("exited"))
-                    .arg(m_process.exitCode());
-    return text;
+    const QString end = m_process.state() != QProcess::NotRunning ? QString()
+        : QStringLiteral("\n[%1, exit code %2]").arg(m_process.exitStatus() == QProcess::CrashExit ? "crashed" : "exited").arg(m_process.exitCode());
+    return m_lines.mid(m_lines.size() - 40).join(QLatin1Char('\n')) + QLatin1Char('\n') + QString::fromUtf8(m_partial) + end;
 }
 
 void ProgramProcess::read()

@@ -7,15 +7,9 @@
 
 class MqttPeer;
 
-/*
- * The real program as a child process, run in a directory of its own (its
- * settings and serial-number files), with its standard error kept line by
- * line for waiting on log lines. The destructor stops it.
- *
- *     ProgramProcess ui(QStringLiteral(LTXG_BINARY));
- *     QVERIFY(ui.start(dir.path(), { "--stderr", "-P", QString::number(port) }));
- *     QVERIFY2(ui.waitForLine("Connected to MQTT broker") >= 0, qPrintable(ui.output()));
- */
+// The real program as a child process, run in a directory of its own (its
+// settings and serial-number files), with its standard error kept line by
+// line for waiting on log lines. The destructor stops it.
 class ProgramProcess
 {
 public:
@@ -26,9 +20,8 @@ public:
     ProgramProcess(const ProgramProcess &) = delete;
     ProgramProcess &operator=(const ProgramProcess &) = delete;
 
-    // The command line that starts `program`: in a cross build's tests,
-    // which run under user-mode emulation without binfmt_misc, a program
-    // built for the target is started through the emulator.
+    // The command line that starts `program`: in a cross build's tests (user-mode
+    // emulation without binfmt_misc), one built for the target runs in the emulator.
     static QStringList command(const QString &program);
     // Starts `program` in `process` by that command line.
     static void start(QProcess &process, const QString &program, const QStringList &arguments);
@@ -42,7 +35,6 @@ public:
         return process.waitForStarted(10000);
     }
 #endif
-    // Writes a file of the program's directory (settings, serial number).
     static bool writeFile(const QString &path, const QByteArray &contents);
 
     void setEnvironment(const QProcessEnvironment &environment) { m_process.setProcessEnvironment(environment); }

@@ -24,6 +24,10 @@ class tst_EndToEnd : public QObject
     std::unique_ptr<QProcess> m_simulator;
     std::unique_ptr<ProgramProcess> m_ui;
 
+    static QJsonObject json(const std::optional<MqttPeer::Message> &message)
+    {
+        return message ? QJsonDocument::fromJson(message->payload).object() : QJsonObject();
+    }
     int findLine(const QString &text, int from = 0) const { return m_ui->findLine(text, from); }
     int waitForLine(const QString &text, int from = 0) { return m_ui->waitForLine(text, from); }
 
@@ -47,7 +51,6 @@ class tst_EndToEnd : public QObject
         m_simulator = std::make_unique<QProcess>();
         m_simulator->setProcessChannelMode(QProcess::MergedChannels);
         QVERIFY(ProgramProcess::startSimulator(*m_simulator, m_broker->host(), m_broker->port()));
-
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(ProgramProcess::writeFile(m_dir->filePath("serialnumber"), "K00000042\n"));
         QVERIFY(ProgramProcess::writeFile(m_dir->filePath("gui.conf"), "[gui]\ndeviceId=" + m_dir->filePath("serialnumber").toUtf8()
@@ -61,9 +64,7 @@ class tst_EndToEnd : public QObject
         QVERIFY(m_ui->start(m_dir->path(), {"-H", m_broker->host(), "-P", QString::number(m_broker->port())}));
         QVERIFY2(waitForLine("LTXGTerminal status changed : online") >= 0, qPrintable(diagnostics()));
         // Passenger cards are read by the reader itself.
-        const auto rfid = m_peer->waitForMessage("kivo/rfid/enable", ProgramProcess::Long);
-        QVERIFY2(rfid, qPrintable(diagnostics()));
-        QCOMPARE(QJsonDocument::fromJson(rfid->payload).object().value("autoread"), QJsonValue(true));
+        QCOMPARE(json(m_peer->waitForMessage("kivo/rfid/enable", ProgramProcess::Long)).value("autoread"), QJsonValue(true));
         QVERIFY2(m_peer->waitForMessage("kivo/barcode/enable", ProgramProcess::Long), qPrintable(diagnostics()));
     }
 
@@ -91,16 +92,14 @@ private slots:
         startOnline(QStringLiteral("vnc:size=1024x600:port=%1").arg(vncPort));
         if (QTest::currentTestFailed())
             return;
-        for (const char *filter : {"kivo/dispenser/+/request/+", "kivo/rfid/card/+/request/+", "kivo/dispenser/card/removed"})
-            QVERIFY(m_peer->subscribe(filter, 1));
+        QVERIFY(m_peer->subscribe("kivo/rfid/card/write/request/+", 1));
         QVERIFY2(waitForLine("[QML] Screen changed : EntryGate") >= 0, qPrintable(diagnostics()));
         QCOMPARE(findLine("[GUIManager] Card issued"), -1); // nothing before the tap
-
         VncPointer pointer;
-        QVERIFY2(pointer.connectToServer(vncPort, ProgramProcess::Long), qPrintable(pointer.errorString()));
+        QVERIFY(pointer.connectToServer(vncPort, ProgramProcess::Long));
         m_peer->clear();
         const int from = m_ui->lines().size();
-        QVERIFY2(pointer.tap(512, 400), qPrintable(pointer.errorString())); // below the header
+        QVERIFY(pointer.tap(512, 400)); // below the header
         // One cycle, on the passenger page throughout.
         const auto inOrder = [&](const QStringList &lines) {
             int at = from;
@@ -117,34 +116,17 @@ private slots:
         QCOMPARE(findLine("[QML] Screen changed : ", from), -1);
         QCOMPARE(findLine("ERROR: ", from), -1);
         QCOMPARE(findLine("FAILED: ", from), -1);
-
-        // What reached the devices: a card moved onto the reader, created and
-        // written with this terminal's entry, pushed out and taken; then the
-        // next card moved onto the reader.
-        QStringList steps;
-        QJsonObject written;
-        for (const auto &m : m_peer->messages()) {
-            if (!m.topic.startsWith("kivo/dispenser/") && !m.topic.startsWith("kivo/rfid/card/"))
-                continue;
-            steps << m.topic.section("/request/", 0, 0);
-            if (m.topic.startsWith("kivo/rfid/card/write/request/"))
-                written = QJsonDocument::fromJson(m.payload).object();
-        }
-        QCOMPARE(steps, QStringList({"kivo/dispenser/issue", "kivo/rfid/card/create", "kivo/rfid/card/write",
-                                     "kivo/dispenser/eject", "kivo/dispenser/card/removed", "kivo/dispenser/issue"}));
+        // The card is written with this terminal's entry (the request
+        // sequence runs in the card issuer's tests).
+        const QJsonObject written = json(m_peer->waitForMessage("kivo/rfid/card/write/request/+"));
         QCOMPARE(written.value("template").toString(), QStringLiteral("LTXGv1"));
-        const QJsonObject data = written.value("data").toObject();
-        QCOMPARE(data.value("info").toObject().value("customsId").toInt(), 1);
-        QCOMPARE(data.value("info").toObject().value("status").toString(), QStringLiteral("active"));
-        QCOMPARE(data.value("usageCounter").toInt(), 1);
-        const QJsonArray log = data.value("usageLog").toArray();
+        const QJsonArray log = written.value("data").toObject().value("usageLog").toArray();
         QCOMPARE(log.size(), 1);
         QCOMPARE(log.at(0).toObject().value("deviceId").toString(), QStringLiteral("K00000042"));
         QCOMPARE(log.at(0).toObject().value("locationId").toString(), QStringLiteral("kivo-rnd"));
-
         QVERIFY(m_peer->publish("sim/control", "badcard", 1));
         const int again = m_ui->lines().size();
-        QVERIFY2(pointer.tap(512, 400), qPrintable(pointer.errorString()));
+        QVERIFY(pointer.tap(512, 400));
         QVERIFY2(waitForLine("[GUIManager] ERROR: Failed to issue card : ", again) >= 0, qPrintable(diagnostics()));
         QVERIFY2(waitForLine("[QML] Message : FAILED: ", again) >= 0, qPrintable(diagnostics()));
     }
@@ -165,10 +147,8 @@ private slots:
         // the serial-number file it was given.
         for (const char *topic : {"kivo/ui/info", "kivo/ui/status", "kivo/ui/config"})
             QVERIFY2(m_peer->messageCount(topic) > 0, topic);
-        const auto config = m_peer->waitForMessage("kivo/ui/config");
-        QCOMPARE(QJsonDocument::fromJson(config->payload).object().value("gui").toObject().value("deviceId").toString(),
+        QCOMPARE(json(m_peer->waitForMessage("kivo/ui/config")).value("gui").toObject().value("deviceId").toString(),
                  m_dir->filePath("serialnumber"));
-
         const int from = m_ui->lines().size();
         QVERIFY(m_broker->restart());
         const int lost = waitForLine("[GUIManager] WARN: Disconnected from MQTT broker", from);
@@ -182,18 +162,13 @@ private slots:
         m_peer->clear();
         const int before = m_ui->lines().size();
         QVERIFY(m_peer->publish("sim/control", "ticket invalid", 1));
-        const auto play = m_peer->waitForMessage("kivo/inspector/audio/play", ProgramProcess::Long);
-        QVERIFY2(play, qPrintable(diagnostics()));
-        QCOMPARE(QJsonDocument::fromJson(play->payload).object().value("filepath").toString(),
+        QCOMPARE(json(m_peer->waitForMessage("kivo/inspector/audio/play", ProgramProcess::Long)).value("filepath").toString(),
                  QStringLiteral("/opt/kivo/ltxgterminalui/Invalid.wav"));
         QVERIFY2(waitForLine("[GUIManager] Setting screen : Invalid", before) >= 0, qPrintable(diagnostics()));
-
         // A connection that dies without a goodbye leaves the last will.
         m_peer->clear();
         m_ui->kill();
-        const auto will = m_peer->waitForMessage("kivo/ui/status", ProgramProcess::Long);
-        QVERIFY(will);
-        QCOMPARE(QJsonDocument::fromJson(will->payload).object().value("service"), QJsonValue(false));
+        QCOMPARE(json(m_peer->waitForMessage("kivo/ui/status", ProgramProcess::Long)).value("service"), QJsonValue(false));
     }
 };
 

@@ -3,21 +3,15 @@
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQuickItem>
 #include <QRandomGenerator>
 #include <QtTest>
 
-#include <optional>
-
 // The terminal always returns to serving passengers: the real manager with its
-// window, a broker and the simulator playing every service, driven through
-// sequences of what happens to a terminal in the field. After each step, once
-// the messages have settled, what the terminal shows and what its readers do
-// must follow from what it has been told.
+// window and the simulator playing every service, driven through what happens
+// to a terminal in the field. After each step, once the messages have settled,
+// what it shows and what its readers do follow from what it has been told.
 class tst_Serving : public QObject
 {
     Q_OBJECT
@@ -27,53 +21,43 @@ class tst_Serving : public QObject
 
     UiTestBed m_bed;
     std::unique_ptr<QProcess> m_simulator;
-    QStringList m_done; // the steps so far, for the failure message
-    int m_seen = 0; // peer messages already checked for reader commands
-    bool m_readersQuiet = false; // no reader command expected from here on
-    bool m_displayOn = true; // as last asked of the board
 
-    // What the terminal has been told, as the services said it.
-    struct Told {
+    // What the terminal has been told, as the services said it, and what the
+    // checks have seen of it.
+    struct Run {
         QString fault = QStringLiteral("0");
         bool boardUp = false;
         bool simIgnition = true;
         std::optional<bool> ignition; // as the manager heard it
         bool session = false;
         bool goingDown = false;
-    } m_told;
-    QElapsedTimer m_pinOpened; // the PIN page holds its place for 15 s
+        QElapsedTimer pinOpened; // the PIN page holds its place for 15 s
+        QStringList done; // the steps so far, for the failure message
+        int seen = 0; // peer messages already checked for commands
+        bool readersQuiet = false; // no reader command expected from here on
+        bool displayOn = true; // as last asked of the board
+    } m_run;
 
     QObject *context(const char *name) const
     {
         return qmlEngine(m_bed.window)->rootContext()->contextProperty(QLatin1String(name)).value<QObject *>();
     }
-    bool readerEnabled(const char *reader) const
-    {
-        return context("validatorManager")->property(reader).value<QObject *>()->property("enabled").toBool();
-    }
+    bool readerEnabled(const char *reader) const { return context("validatorManager")->property(reader).value<QObject *>()->property("enabled").toBool(); }
     QString windowScreen() const { return m_bed.window->property("currentScreen").toString(); }
     // The last steps (the whole list is printed when a walk fails).
-    QString trail() const
-    {
-        return QStringLiteral("step %1, last: ").arg(m_done.size()) + m_done.mid(qMax(0, m_done.size() - 8)).join(QStringLiteral(", "));
-    }
+    QString trail() const { return QStringLiteral("step %1, last: ").arg(m_run.done.size()) + m_run.done.mid(m_run.done.size() - 8).join(", "); }
 
-    bool simulate(const QString &command)
-    {
-        return m_bed.peer->publish(QStringLiteral("sim/control"), command.toUtf8(), 1);
-    }
+    bool simulate(const QString &command) { return m_bed.peer->publish(QStringLiteral("sim/control"), command.toUtf8(), 1); }
 
     // Until nothing has crossed the broker for a while.
     void settle()
     {
         const QDeadlineTimer deadline(Long);
         QElapsedTimer quiet;
-        quiet.start();
-        for (int count = m_bed.peer->messages().size(); quiet.elapsed() < Quiet && !deadline.hasExpired();) {
-            QTest::qWait(20);
+        for (int count = -1; (!quiet.isValid() || quiet.elapsed() < Quiet) && !deadline.hasExpired(); QTest::qWait(20)) {
             if (count != m_bed.peer->messages().size()) {
                 count = m_bed.peer->messages().size();
-                quiet.restart();
+                quiet.start();
             }
         }
     }
@@ -85,34 +69,29 @@ class tst_Serving : public QObject
     {
         const QList<MqttPeer::Message> messages = m_bed.peer->messages();
         int rfid = 0, barcode = 0;
-        QStringList window; // since the last report, for the failure message
-        for (int i = m_seen; i < messages.size(); ++i) {
+        for (int i = m_run.seen; i < messages.size(); ++i) {
             const QString &topic = messages.at(i).topic;
-            if (topic == QLatin1String("kivo/blm/status")) {
+            if (topic == QLatin1String("kivo/blm/status"))
                 rfid = barcode = 0;
-                window.clear();
-            }
-            window << topic;
             rfid += topic == QLatin1String("kivo/rfid/enable") || topic == QLatin1String("kivo/rfid/disable");
             barcode += topic == QLatin1String("kivo/barcode/enable") || topic == QLatin1String("kivo/barcode/disable");
-            QVERIFY2(rfid <= 1 && barcode <= 1, qPrintable(trail() + "; " + window.join(' ')));
-            QVERIFY2(!m_readersQuiet || (rfid == 0 && barcode == 0), qPrintable(trail() + " : " + topic));
+            QVERIFY2(rfid <= 1 && barcode <= 1 && (!m_run.readersQuiet || rfid + barcode == 0), qPrintable(trail() + " : " + topic));
             const QJsonValue display = QJsonDocument::fromJson(messages.at(i).payload).object().value(QLatin1String("display"));
             if (topic == QLatin1String("kivo/board/power/set") && display.isBool())
-                m_displayOn = display.toBool();
+                m_run.displayOn = display.toBool();
         }
-        m_seen = messages.size();
-        QVERIFY2(!passengers || m_displayOn, qPrintable(trail()));
+        m_run.seen = messages.size();
+        QVERIFY2(!passengers || m_run.displayOn, qPrintable(trail()));
     }
 
     void checkInvariants()
     {
         const QString screen = m_bed.gui->screen();
         QCOMPARE(windowScreen(), screen);
-        const bool pinEntry = screen == QLatin1String("Login") && m_pinOpened.isValid() && m_pinOpened.elapsed() < 16000;
-        const bool passengers = m_told.ignition != false && !m_told.session && !m_told.goingDown && !pinEntry;
-        checkCommands(passengers && m_told.fault == QLatin1String("0"));
-        if (m_told.ignition == false) {
+        const bool pinEntry = screen == QLatin1String("Login") && m_run.pinOpened.isValid() && m_run.pinOpened.elapsed() < 16000;
+        const bool passengers = m_run.ignition != false && !m_run.session && !m_run.goingDown && !pinEntry;
+        checkCommands(passengers && m_run.fault == QLatin1String("0"));
+        if (m_run.ignition == false) {
             // Until the shutdown it scheduled begins.
             const bool shuttingDown = m_bed.gui->message() == QLatin1String("Shutting down");
             QVERIFY2(screen == QLatin1String("ScreenSaver") || (shuttingDown && screen == QLatin1String("Busy")),
@@ -121,48 +100,47 @@ class tst_Serving : public QObject
         if (!passengers)
             return;
         const bool rfid = readerEnabled("rfid"), barcode = readerEnabled("barcode");
-        if (m_told.fault == QLatin1String("0")) {
+        if (m_run.fault == QLatin1String("0")) {
             QVERIFY2(screen == QLatin1String("EntryGate") || screen == QLatin1String("Invalid"), qPrintable(trail() + " : " + screen));
             QVERIFY2(rfid && barcode, qPrintable(trail()));
-        } else if (m_told.fault == QLatin1String("init")) {
+        } else if (m_run.fault == QLatin1String("init")) {
             QVERIFY2(screen == QLatin1String("Busy"), qPrintable(trail() + " : " + screen));
         } else {
-            const char *expected = m_told.fault == QLatin1String("6") ? "OutOfService" : "OutOfOrder";
+            const char *expected = m_run.fault == QLatin1String("6") ? "OutOfService" : "OutOfOrder";
             QVERIFY2(screen == QLatin1String(expected), qPrintable(trail() + " : " + screen));
             // A validation service that is down reports no reader.
-            QVERIFY2(m_told.fault == QLatin1String("2") || (!rfid && !barcode), qPrintable(trail()));
+            QVERIFY2(m_run.fault == QLatin1String("2") || (!rfid && !barcode), qPrintable(trail()));
         }
     }
 
     // One step of a terminal's life; a word the walk and the cases share.
     void run(const QString &step)
     {
-        m_done << step;
+        m_run.done << step;
         const QString word = step.section(' ', 0, 0);
         const QString arg = step.section(' ', 1);
         if (word == QLatin1String("ignition") || word == QLatin1String("board")) {
             if (word == QLatin1String("ignition"))
-                m_told.simIgnition = arg == QLatin1String("on");
+                m_run.simIgnition = arg == QLatin1String("on");
             else
-                m_told.boardUp = arg == QLatin1String("up");
-            if (m_told.boardUp)
-                m_told.ignition = m_told.simIgnition;
-            if (m_told.ignition == false)
-                m_told.session = false;
+                m_run.boardUp = arg == QLatin1String("up");
+            if (m_run.boardUp)
+                m_run.ignition = m_run.simIgnition;
+            if (m_run.ignition == false)
+                m_run.session = false;
             QVERIFY(simulate(word == QLatin1String("board") ? "service " + arg + " board" : step));
         } else if (word == QLatin1String("fault") || word == QLatin1String("ticket") || word == QLatin1String("status")) {
             if (word == QLatin1String("fault"))
-                m_told.fault = arg;
+                m_run.fault = arg;
             QVERIFY(simulate(step));
         } else if (word == QLatin1String("restart")) {
             const int connections = m_bed.log->matching(QStringLiteral("Connected to MQTT broker")).size();
-            QVERIFY(m_bed.broker->restart());
-            // The simulator and the manager reconnect after their delays.
+            QVERIFY(m_bed.broker->restart()); // the simulator and the manager reconnect after their delays
             QTRY_VERIFY_WITH_TIMEOUT(m_bed.log->matching(QStringLiteral("Connected to MQTT broker")).size() > connections, Long);
-        } else if (word == QLatin1String("login") && m_told.ignition != false) { // no PIN pad behind the screen saver
+        } else if (word == QLatin1String("login") && m_run.ignition != false) { // no PIN pad behind the screen saver
             m_bed.gui->settingsLoginRequest(QStringLiteral("3917"));
             m_bed.gui->setMaintenanceScreen();
-            m_told.session = true;
+            m_run.session = true;
             QObject *settings = m_bed.find(QStringLiteral("pageSettings"))->property("item").value<QObject *>();
             if (settings && arg == QLatin1String("diagnostics"))
                 QMetaObject::invokeMethod(settings, "openSection", Q_ARG(QVariant, QStringLiteral("Diagnostics")));
@@ -170,22 +148,22 @@ class tst_Serving : public QObject
                 QMetaObject::invokeMethod(m_bed.find(QStringLiteral("scanConfigPopup")), "open");
         } else if (word == QLatin1String("logout")) {
             m_bed.gui->settingsLogoutRequest();
-            m_told.session = false;
+            m_run.session = false;
         } else if (word == QLatin1String("pin")) {
             if (m_bed.gui->screen() != QLatin1String("Login"))
-                m_pinOpened.start();
+                m_run.pinOpened.start();
             m_bed.gui->setMaintenanceScreen();
         } else if (word == QLatin1String("tap")) {
             // A passenger's finger, on any page but the technician's.
             if (windowScreen() != QLatin1String("Login") && windowScreen() != QLatin1String("Settings"))
                 QTest::mouseClick(m_bed.window, Qt::LeftButton, {}, QPoint(512, 400));
         } else if (word == QLatin1String("reboot")) {
-            m_told.goingDown = true;
+            m_run.goingDown = true;
             m_bed.gui->rebootRequest();
         } else if (word == QLatin1String("wait")) {
             QTest::qWait(arg.toInt());
         } else if (word == QLatin1String("quiet")) {
-            m_readersQuiet = true;
+            m_run.readersQuiet = true;
         } else if (word != QLatin1String("login")) {
             QFAIL(qPrintable("unknown step " + step));
         }
@@ -197,12 +175,7 @@ class tst_Serving : public QObject
     // Broker, simulator (its board silent) and the manager with its window.
     void startTerminal()
     {
-        m_done.clear();
-        m_seen = 0;
-        m_readersQuiet = false;
-        m_displayOn = true;
-        m_told = Told();
-        m_pinOpened.invalidate();
+        m_run = Run();
         QVERIFY(m_bed.start({}, [this] {
             m_simulator = std::make_unique<QProcess>();
             return ProgramProcess::startSimulator(*m_simulator, m_bed.broker->host(), m_bed.broker->port(), {"--take-after", "300"})
@@ -284,8 +257,8 @@ private slots:
             const auto any = [&](const QStringList &choices) { return choices.at(random.bounded(choices.size())); };
             const QString step = pick < 30 ? QString("fault " + any(faults))
                 : pick < 40 ? any({"ignition off", "ignition on"})
-                : pick < 45 ? (m_told.boardUp ? "board down" : "board up")
-                : pick < 52 ? (m_told.session ? "logout" : any({"login", "login diagnostics", "login scan"}))
+                : pick < 45 ? (m_run.boardUp ? "board down" : "board up")
+                : pick < 52 ? (m_run.session ? "logout" : any({"login", "login diagnostics", "login scan"}))
                 : pick < 68 ? any({"ticket invalid", "ticket valid"})
                 : pick < 78 ? "tap"
                 : pick < 84 ? "pin"
@@ -295,7 +268,7 @@ private slots:
             run(step);
         }
         if (QTest::currentTestFailed())
-            fprintf(stderr, "random walk failed: seed %u; steps: %s\n", seed, qPrintable(m_done.join(QStringLiteral(", "))));
+            fprintf(stderr, "random walk failed: seed %u; steps: %s\n", seed, qPrintable(m_run.done.join(QStringLiteral(", "))));
     }
 };
 

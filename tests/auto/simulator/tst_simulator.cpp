@@ -34,16 +34,16 @@ class tst_Simulator : public QObject
         return value == (literal.isArray() ? literal.array().at(0) : QJsonValue(expected));
     }
 
-    // The first message on `topic` that holds every check, or none.
-    std::optional<QJsonObject> waitFor(const QString &topic, const QStringList &checks, int timeoutMs)
+    // Whether a message on `topic` holds every check.
+    bool waitFor(const QString &topic, const QStringList &checks, int timeoutMs)
     {
         const QDeadlineTimer deadline(timeoutMs);
         while (const auto message = m_peer.waitForMessage(topic, int(qMax<qint64>(1, deadline.remainingTime())))) {
             const QJsonObject object = QJsonDocument::fromJson(message->payload).object();
             if (std::all_of(checks.begin(), checks.end(), [&](const QString &check) { return holds(object, check); }))
-                return object;
+                return true;
         }
-        return std::nullopt;
+        return false;
     }
 
 private slots:
@@ -57,68 +57,59 @@ private slots:
 
     void protocol_data()
     {
-        QTest::addColumn<QStringList>("send"); // "topic payload", "sim/control" for the simulator's own commands
+        QTest::addColumn<QStringList>("send"); // "kivo/<topic> <payload>", or else a command of the simulator's
         QTest::addColumn<QString>("topic"); // the answer; "!topic": none within 2 s
         QTest::addColumn<QString>("checks"); // ";" between them
-        const auto row = [](const char *name, const QStringList &send, const QString &topic, const QString &checks) {
-            QTest::newRow(name) << send << topic << checks;
+        const auto row = [](const char *name, const QStringList &send, const QString &topic, const QString &checks = {}) {
+            QTest::newRow(name) << send << "kivo/" + topic << checks;
         };
-        row("board up at start", {}, "kivo/board/status", "service=true;device.active=true;device.ignition=true");
-        row("validation service up at start", {}, "kivo/blm/status",
-            "service=true;state.hasRfid=true;state.hasObu=true;state.hasNtp=true;state.hasRoute=true;state.init=false;"
-            "device.rfid.state=1;device.rfid.sams=*");
-        row("a fault turns one flag off", {"sim/control fault 6"}, "kivo/blm/status", "state.hasRoute=false");
-        row("fault 0 clears it", {"sim/control fault 0"}, "kivo/blm/status", "state.hasRoute=true");
+        row("board up at start", {}, "board/status", "service=true;device.active=true;device.ignition=true");
+        row("validation service up at start", {}, "blm/status", "service=true;state.hasRfid=true;state.hasObu=true;"
+            "state.hasNtp=true;state.hasRoute=true;state.init=false;device.rfid.state=1;device.rfid.sams=*");
+        row("a fault turns one flag off", {"fault 6"}, "blm/status", "state.hasRoute=false");
+        row("fault 0 clears it", {"fault 0"}, "blm/status", "state.hasRoute=true");
         // The terminal switches the validator's reader with plain publications.
-        row("reader on", {R"(kivo/rfid/enable {"autoread": true})"}, "kivo/blm/status", "device.rfid.state=2");
-        row("reader off", {"kivo/rfid/disable "}, "kivo/blm/status", "device.rfid.state=1");
+        row("reader on", {R"(kivo/rfid/enable {"autoread": true})"}, "blm/status", "device.rfid.state=2");
+        row("reader off", {"kivo/rfid/disable "}, "blm/status", "device.rfid.state=1");
         row("a call to switch off is answered", {"kivo/rfid/disable/request/6 {}", R"(kivo/rfid/enable {"autoread": true})"},
-            "kivo/rfid/disable/response/6", "completed=true");
-        row("the later switch stays", {"sim/control status"}, "kivo/blm/status", "device.rfid.state=2");
-        row("reader call", {R"(kivo/rfid/enable/request/7 {"autoread":false})"}, "kivo/rfid/enable/response/7", "completed=true");
-        row("reader call shown", {"sim/control status"}, "kivo/rfid/status", "device.state=2");
-        row("no card to create", {R"(kivo/rfid/card/create/request/8 {"template":"LTXGv1"})"},
-            "kivo/rfid/card/create/response/8", "completed=false;error.what=*");
-        row("malformed request answered", {"kivo/rfid/card/write/request/9 {oops"}, "kivo/rfid/card/write/response/9",
+            "rfid/disable/response/6", "completed=true");
+        row("the later switch stays", {"status"}, "blm/status", "device.rfid.state=2");
+        row("reader call", {R"(kivo/rfid/enable/request/7 {"autoread":false})"}, "rfid/enable/response/7", "completed=true");
+        row("reader call shown", {"status"}, "rfid/status", "device.state=2");
+        row("no card to create", {R"(kivo/rfid/card/create/request/8 {"template":"LTXGv1"})"}, "rfid/card/create/response/8",
+            "completed=false;error.what=*");
+        row("malformed request answered", {"kivo/rfid/card/write/request/9 {oops"}, "rfid/card/write/response/9",
             "completed=false;error.what=Invalid request");
-        row("issue", {"kivo/dispenser/issue/request/1 {}"}, "kivo/dispenser/issue/response/1", "completed=true");
-        row("issued card on the reader", {}, "kivo/rfid/card/found", "uid=*");
-        row("create", {R"(kivo/rfid/card/create/request/10 {"template":"LTXGv1"})"}, "kivo/rfid/card/create/response/10",
+        row("issue", {"kivo/dispenser/issue/request/1 {}"}, "dispenser/issue/response/1", "completed=true");
+        row("issued card on the reader", {}, "rfid/card/found", "uid=*");
+        row("create", {R"(kivo/rfid/card/create/request/10 {"template":"LTXGv1"})"}, "rfid/card/create/response/10",
             "completed=true;data.uid=*");
-        row("eject", {"kivo/dispenser/eject/request/2 {}"}, "kivo/dispenser/eject/response/2", "completed=true");
-        row("taken after --take-after", {}, "kivo/dispenser/card/removed", "");
-        row("nothing left to eject", {"kivo/dispenser/eject/request/3 {}"}, "kivo/dispenser/eject/response/3",
-            "completed=false;error.code=*");
-        row("card refused", {"sim/control ticket invalid 205"}, "kivo/blm/rfid/scanned",
-            "transaction.result=false;transaction.denyReason.id=205;transaction.type=2");
-        row("ticket refused", {"sim/control ticket invalid expired"}, "kivo/blm/rfid/scanned",
+        row("eject", {"kivo/dispenser/eject/request/2 {}"}, "dispenser/eject/response/2", "completed=true");
+        row("taken after --take-after", {}, "dispenser/card/removed");
+        row("nothing left to eject", {"kivo/dispenser/eject/request/3 {}"}, "dispenser/eject/response/3", "completed=false;error.code=*");
+        row("ticket refused", {"ticket invalid expired"}, "blm/rfid/scanned",
             "transaction.result=false;transaction.denyReason.id=101;transaction.type=0;transaction.barcode=*");
-        row("an unknown command changes nothing", {"sim/control bogus command", "sim/control ignition off"},
-            "kivo/board/event", "name=IgnitionChanged;data=0");
-        row("ignition off in the status", {}, "kivo/board/status", "device.ignition=false");
+        row("an unknown command changes nothing", {"bogus command", "ignition off"}, "board/event", "name=IgnitionChanged;data=0");
+        row("ignition off in the status", {}, "board/status", "device.ignition=false");
         row("a set is answered, a malformed one ignored", {"kivo/board/display/set {bad", R"(kivo/board/display/set {"brightness":30})"},
-            "kivo/board/display", "brightness=30;mode=auto");
+            "board/display", "brightness=30;mode=auto");
         row("validator configuration kept as texts",
             {R"(kivo/blm/config/set {"blm":{"obu_host":"10.1.1.1","obu_port":1884},"validator":{"passbackTime":45,"qr_passback":false}})"},
-            "kivo/blm/config", R"(blm.obu_host=10.1.1.1;blm.obu_port="1884";validator.passbackTime="45";validator.qr_passback="false")");
-        row("jam", {"sim/control jam on"}, "kivo/dispenser/status", "device.isJammed=true");
-        row("jammed refuses", {"kivo/dispenser/issue/request/4 {}"}, "kivo/dispenser/issue/response/4",
-            "completed=false;error.description=*");
-        row("unjammed issues", {"sim/control jam off", "kivo/dispenser/issue/request/5 {}"}, "kivo/dispenser/issue/response/5",
-            "completed=true");
+            "blm/config", R"(blm.obu_host=10.1.1.1;blm.obu_port="1884";validator.passbackTime="45";validator.qr_passback="false")");
+        row("jam", {"jam on"}, "dispenser/status", "device.isJammed=true");
+        row("jammed refuses", {"kivo/dispenser/issue/request/4 {}"}, "dispenser/issue/response/4", "completed=false;error.description=*");
+        row("unjammed issues", {"jam off", "kivo/dispenser/issue/request/5 {}"}, "dispenser/issue/response/5", "completed=true");
         // "refuse" and "silent" script the next request of a method only.
-        row("rfid refused", {"sim/control refuse rfid card/read Antenna fault", "kivo/rfid/card/read/request/11 {}"},
-            "kivo/rfid/card/read/response/11", "completed=false;error.what=Antenna fault");
-        row("rfid answered after", {"kivo/rfid/card/read/request/12 {}"}, "kivo/rfid/card/read/response/12", "");
-        row("dispenser refused", {"sim/control refuse dispenser collect Mouth blocked", "kivo/dispenser/collect/request/13 {}"},
-            "kivo/dispenser/collect/response/13", "completed=false;error.description=Mouth blocked;error.code=*");
-        row("dispenser answered after", {"kivo/dispenser/collect/request/14 {}"}, "kivo/dispenser/collect/response/14", "");
-        row("rfid silent", {"sim/control silent rfid card/read", "kivo/rfid/card/read/request/15 {}"},
-            "!kivo/rfid/card/read/response/15", "");
-        row("rfid answered after silence", {"kivo/rfid/card/read/request/16 {}"}, "kivo/rfid/card/read/response/16", "");
-        row("dispenser silent", {"sim/control silent dispenser collect", "kivo/dispenser/collect/request/17 {}"},
-            "!kivo/dispenser/collect/response/17", "");
-        row("dispenser answered after silence", {"kivo/dispenser/collect/request/18 {}"}, "kivo/dispenser/collect/response/18", "");
+        row("rfid refused", {"refuse rfid card/read Antenna fault", "kivo/rfid/card/read/request/11 {}"}, "rfid/card/read/response/11",
+            "completed=false;error.what=Antenna fault");
+        row("rfid answered after", {"kivo/rfid/card/read/request/12 {}"}, "rfid/card/read/response/12");
+        row("dispenser refused", {"refuse dispenser collect Mouth blocked", "kivo/dispenser/collect/request/13 {}"},
+            "dispenser/collect/response/13", "completed=false;error.description=Mouth blocked;error.code=*");
+        row("dispenser answered after", {"kivo/dispenser/collect/request/14 {}"}, "dispenser/collect/response/14");
+        row("rfid silent", {"silent rfid card/read", "kivo/rfid/card/read/request/15 {}"}, "!rfid/card/read/response/15");
+        row("rfid answered after silence", {"kivo/rfid/card/read/request/16 {}"}, "rfid/card/read/response/16");
+        row("dispenser silent", {"silent dispenser collect", "kivo/dispenser/collect/request/17 {}"}, "!dispenser/collect/response/17");
+        row("dispenser answered after silence", {"kivo/dispenser/collect/request/18 {}"}, "dispenser/collect/response/18");
     }
 
     void protocol()
@@ -128,18 +119,20 @@ private slots:
         QFETCH(QString, checks);
         if (!send.isEmpty())
             m_peer.clear(); // only answers to this row's messages
-        for (const QString &message : qAsConst(send))
-            QVERIFY(m_peer.publish(message.section(' ', 0, 0), message.section(' ', 1).toUtf8()));
-        const bool none = topic.startsWith('!');
-        const auto answer = waitFor(topic.mid(none), checks.split(';', Qt::SkipEmptyParts), none ? 2000 : 10000);
-        QVERIFY2(bool(answer) != none, qPrintable(m_peer.messages().isEmpty() ? QString() : m_peer.messages().last().topic));
+        for (const QString &message : qAsConst(send)) {
+            if (message.startsWith("kivo/"))
+                QVERIFY(m_peer.publish(message.section(' ', 0, 0), message.section(' ', 1).toUtf8()));
+            else
+                QVERIFY(m_peer.publish("sim/control", message.toUtf8()));
+        }
+        const bool none = topic.startsWith("kivo/!");
+        QVERIFY(waitFor(topic.remove('!'), checks.split(';', Qt::SkipEmptyParts), none ? 2000 : 10000) != none);
     }
 
     void quitsOnCommand()
     {
         QVERIFY(m_peer.publish("sim/control", "quit"));
-        QVERIFY(m_simulator.waitForFinished(10000));
-        QCOMPARE(m_simulator.exitStatus(), QProcess::NormalExit);
+        QVERIFY(m_simulator.waitForFinished(10000) && m_simulator.exitStatus() == QProcess::NormalExit);
         QCOMPARE(m_simulator.exitCode(), 0);
         // The services leave a "down" status behind for late listeners.
         QVERIFY(waitFor("kivo/blm/status", {"service=false"}, 10000));

@@ -8,11 +8,8 @@
 #include <QTimer>
 #include <QtTest>
 
-namespace {
-
-// One message per topic family that the program subscribes to, and the line
-// its handler writes on receiving it. Payloads that are not JSON make every
-// service client log a parse error under its own tag.
+// One message per topic family the program subscribes to and the line its
+// handler writes for it: each service client logs bad JSON under its own tag.
 struct Probe { const char *topic, *payload, *line; };
 
 const Probe Probes[] = {
@@ -28,8 +25,6 @@ const Probe Probes[] = {
     { "kivo/dispenser/card/removed", "x", "[Dispenser] ERROR: Failed to parse JSON message" },
 };
 
-} // namespace
-
 // The real program and the simulator on a broker that is killed and started
 // again and again, while the simulator floods the services' state messages.
 class tst_Soak : public QObject
@@ -41,7 +36,7 @@ class tst_Soak : public QObject
     QTemporaryDir m_dir;
     QProcess m_simulator;
     ProgramProcess m_ui { QStringLiteral(LTXG_BINARY) };
-    QTimer m_flood;
+    QTimer m_flood; // destroyed first, then the program, then the simulator
 
     QString diagnostics() const { return m_ui.output() + "\n--- broker ---\n" + m_broker.log().right(3000); }
 
@@ -49,31 +44,28 @@ class tst_Soak : public QObject
     // topic family has reached its handler in the program once more.
     void restartBroker(int round)
     {
-        const QString failure = QStringLiteral("round %1\n").arg(round);
         const int before = m_ui.lines().size();
         QVERIFY2(m_broker.restart(), qPrintable(m_broker.log()));
         // What the program wrote before it saw the loss belongs to the
         // previous round.
         const int lost = m_ui.waitForLine("[GUIManager] WARN: Disconnected from MQTT broker", before);
-        QVERIFY2(lost >= 0, qPrintable(failure + diagnostics()));
-        QVERIFY2(m_ui.waitForLine("[GUIManager] Connected to MQTT broker", lost) > lost, qPrintable(failure + diagnostics()));
-
+        QVERIFY2(lost >= 0 && m_ui.waitForLine("[GUIManager] Connected to MQTT broker", lost) > lost,
+                 qPrintable(QStringLiteral("round %1\n").arg(round) + diagnostics()));
         // The subscriptions are renewed after the connection: probe until
         // each family has answered.
-        QList<const Probe *> pending;
-        std::transform(std::begin(Probes), std::end(Probes), std::back_inserter(pending), [](const Probe &p) { return &p; });
+        QVector<Probe> pending(std::begin(Probes), std::end(Probes));
         const QDeadlineTimer deadline(ProgramProcess::Long);
         while (!pending.isEmpty() && !deadline.hasExpired() && m_ui.isRunning()) {
-            for (const Probe *probe : qAsConst(pending)) {
+            for (const Probe &probe : qAsConst(pending)) {
                 if (m_peer.isConnected())
-                    m_peer.publish(probe->topic, probe->payload, 0);
+                    m_peer.publish(probe.topic, probe.payload, 0);
             }
             QTest::qWait(250);
-            pending.erase(std::remove_if(pending.begin(), pending.end(),
-                                         [&](const Probe *p) { return m_ui.findLine(p->line, lost) >= 0; }),
+            pending.erase(std::remove_if(pending.begin(), pending.end(), [&](const Probe &p) { return m_ui.findLine(p.line, lost) >= 0; }),
                           pending.end());
         }
-        QVERIFY2(pending.isEmpty(), qPrintable(failure + "no handler reached for " + pending.first()->topic + "\n" + diagnostics()));
+        QVERIFY2(pending.isEmpty(), qPrintable(QStringLiteral("round %1, no handler reached for %2\n").arg(round)
+                                                   .arg(pending.isEmpty() ? "" : pending.first().topic) + diagnostics()));
     }
 
 private slots:
@@ -84,14 +76,12 @@ private slots:
         m_simulator.setStandardOutputFile(QProcess::nullDevice());
         m_simulator.setStandardErrorFile(QProcess::nullDevice());
         QVERIFY(ProgramProcess::startSimulator(m_simulator, m_broker.host(), m_broker.port()));
-
         const QString serial = m_dir.filePath("serialnumber");
         QVERIFY(ProgramProcess::writeFile(serial, "K00000042\n"));
         QVERIFY(ProgramProcess::writeFile(m_dir.filePath("gui.conf"),
                                           "[gui]\ndeviceId=" + serial.toUtf8() + "\nlocale=en_US\n[log]\nsyslog=false\n"));
         QVERIFY(m_ui.start(m_dir.path(), {"--stderr", "-H", m_broker.host(), "-P", QString::number(m_broker.port())}));
         QVERIFY2(m_ui.waitForLine("LTXGTerminal status changed : online") >= 0, qPrintable(diagnostics()));
-
         // Every service publishes its whole state about ten times a second.
         connect(&m_flood, &QTimer::timeout, this, [this] {
             if (m_peer.isConnected())
@@ -100,25 +90,17 @@ private slots:
         m_flood.start(100);
     }
 
-    void cleanupTestCase()
-    {
-        m_flood.stop();
-        m_ui.stop();
-    }
-
     void subscriptionsAndMemorySurviveRestarts()
     {
 #ifdef __SANITIZE_ADDRESS__
         // Instrumented, the program is several times slower and AddressSanitizer
         // holds freed memory back on purpose: fewer rounds, no memory figure.
-        constexpr int DefaultRestarts = 10;
         constexpr bool CheckMemory = false;
 #else
-        constexpr int DefaultRestarts = 50;
         constexpr bool CheckMemory = true;
 #endif
-        const int restarts = qEnvironmentVariableIsSet("LTXG_SOAK_RESTARTS")
-            ? qEnvironmentVariableIntValue("LTXG_SOAK_RESTARTS") : DefaultRestarts;
+        const int restarts = qEnvironmentVariableIsSet("LTXG_SOAK_RESTARTS") ? qEnvironmentVariableIntValue("LTXG_SOAK_RESTARTS")
+                                                                               : CheckMemory ? 50 : 10;
         qint64 warm = 0;
         QElapsedTimer elapsed;
         for (int round = -3; round <= restarts; ++round) { // three rounds of warm-up
