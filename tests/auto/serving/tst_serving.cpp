@@ -232,11 +232,8 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         if (logged == QLatin1String("Ignition on")) {
-            int count = 0;
             const auto events = context("eventLogManager")->property("data").value<QList<QObject *>>();
-            for (const QObject *event : events)
-                count += event->property("name").toString() == logged;
-            QCOMPARE(count, 1);
+            QCOMPARE(int(std::count_if(events.begin(), events.end(), [&](QObject *e) { return e->property("name") == logged; })), 1);
         } else if (!logged.isEmpty()) {
             QTRY_COMPARE_WITH_TIMEOUT(m_bed.log->matching(logged).size(), 1, Long);
         }
