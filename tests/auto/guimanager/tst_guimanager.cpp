@@ -175,6 +175,7 @@ private slots:
         QSignalSpy cursor(m_gui.get(), &GUIManager::showCursorChanged);
         QVERIFY(m_peer.publish("kivo/ui/config/set", payload(config)));
         QVERIFY(cursor.wait(10000));
+        QVERIFY(m_peer.waitForMessage("kivo/ui/config")); // the new configuration, published
         QCOMPARE(m_config->get("gui/showCursor").toBool(), false);
         QCOMPARE(m_config->get("mqtt/password").toString(), QStringLiteral("hunter2"));
         QCOMPARE(m_config->get("gui/settingsPin").toString(), QStringLiteral("3917"));
