@@ -2,7 +2,6 @@
 #include "GUIManager.h"
 #include "ProgramProcess.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -13,19 +12,20 @@ class tst_Startup : public QObject
 {
     Q_OBJECT
 
-private:
     struct Run
     {
-        int exitCode = -1;
+        int exitCode = -1; // 0 once start-up is complete: the program is ended then
         QString out;
         QString err;
     };
+
+    std::unique_ptr<QTemporaryDir> m_dir;
 
     // bare: no display at all, as over SSH.
     Run run(const QStringList &arguments, bool bare = false)
     {
         QProcess process;
-        process.setWorkingDirectory(m_dir.path());
+        process.setWorkingDirectory(m_dir->path());
         if (bare) {
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             for (const char *name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
@@ -33,50 +33,29 @@ private:
             process.setProcessEnvironment(environment);
         }
         ProgramProcess::start(process, QStringLiteral(LTXG_BINARY), arguments);
-        // A good start runs the event loop until somebody stops the program.
-        // The GUI manager applies the language last in its start-up; once
-        // that is logged, start-up is complete and the program is ended.
+        // The GUI manager applies the language last in its start-up.
         QByteArray err;
-        bool started = false;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (process.state() != QProcess::NotRunning && elapsed.elapsed() < 60000) {
-            process.waitForReadyRead(100);
+        const auto started = [&] { return err.contains("[GUIManager] Language changed"); };
+        const bool settled = QTest::qWaitFor([&] {
             err += process.readAllStandardError();
-            if (err.contains("[GUIManager] Language changed")) {
-                started = true;
-                process.kill();
-                break;
-            }
-        }
-        if (!process.waitForFinished(started ? 10000 : 1000)) {
+            return started() || process.state() == QProcess::NotRunning;
+        }, 60000);
+        if (!settled || started())
             process.kill();
-            process.waitForFinished();
-        }
-        Run result;
-        if (started)
-            result.exitCode = 0;
-        else
-            result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(err + process.readAllStandardError());
-        return result;
+        process.waitForFinished(10000);
+        const bool exited = !started() && process.exitStatus() == QProcess::NormalExit;
+        return { started() ? 0 : exited ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+                 QString::fromUtf8(err + process.readAllStandardError()) };
     }
-
-    QStringList filesInDir() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot); }
-
-    QTemporaryDir m_dir;
 
 private slots:
     void init()
     {
-        // A fresh working directory for every case.
-        QDir dir(m_dir.path());
-        for (const QString &f : dir.entryList(QDir::Files))
-            dir.remove(f);
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
     }
 
-    void parseOverrides_data()
+    void parse_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode"); // -1: the program goes on
@@ -96,95 +75,81 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("port ") + bad)) << QStringList { "-P", bad } << 1 << QVariantMap {};
     }
 
-    void parseOverrides()
+    void parse()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QVariantMap, overrides);
         const CommandLine line = CommandLine::parse(QStringList { "prog" } + arguments);
-        QCOMPARE(line.shouldExit(), exitCode >= 0);
-        if (exitCode >= 0)
-            QCOMPARE(line.exitCode, exitCode);
+        QCOMPARE(line.shouldExit() ? line.exitCode : -1, exitCode);
         QCOMPARE(line.overrides, overrides);
     }
 
-    void helpAndVersion()
+    void start_data()
     {
-        // Neither needs a display, and neither touches a file.
-        const Run help = run({ "--help" }, true);
-        QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.out.contains("-P, --port <port>") && help.out.contains("Set mqtt password"));
-        const Run version = run({ "-V" }, true);
-        QCOMPARE(version.exitCode, 0);
-        QCOMPARE(version.out, QStringLiteral("LTXGTerminalUI 050fccb\n"));
-        QVERIFY(filesInDir().isEmpty());
-
-        // Help wins over version, version over the overrides.
-        QVERIFY(run({ "-V", "-h" }).out.contains("Print help and exit"));
-        const Run versionFirst = run({ "--port", "1", "--version" });
-        QCOMPARE(versionFirst.out, QStringLiteral("LTXGTerminalUI 050fccb\n"));
-        QVERIFY(!versionFirst.err.contains("Setting MQTT Port"));
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("bare");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // standard output, then standard error
+        QTest::addColumn<QString>("absent");
+        QTest::addColumn<QStringList>("files");
+        const QString version = QStringLiteral("LTXGTerminalUI 050fccb\n");
+        // Help and version need no display and touch no file; help wins over
+        // version, version over the overrides.
+        QTest::newRow("help") << QStringList { "--help" } << true << 0 << "-P, --port <port>" << "" << QStringList();
+        QTest::newRow("version") << QStringList { "-V" } << true << 0 << version << "" << QStringList();
+        QTest::newRow("help first") << QStringList { "-V", "-h" } << false << 0 << "Print help and exit" << "" << QStringList();
+        QTest::newRow("version first") << QStringList { "--port", "1", "--version" } << false << 0 << version
+                                       << "Setting MQTT Port" << QStringList();
+        // Nothing is touched before the arguments are known to be good.
+        QTest::newRow("unknown option") << QStringList { "--bogus", "-e" } << false << 1
+                                        << "ERROR: Unknown option 'bogus'." << "" << QStringList();
+        QTest::newRow("other settings file") << QStringList { "--config", "other.conf", "-e" } << false << 0
+                                             << "Using configuration file : other.conf" << "" << QStringList { "other.conf" };
+        // Garbage in place of the settings file: the program still starts.
+        QTest::newRow("garbage settings") << QStringList { "-e" } << false << 0 << "" << "" << QStringList { "gui.conf" };
     }
 
-    void unknownOption()
+    void start()
     {
-        Run bad = run({ "--bogus", "-e" });
-        QCOMPARE(bad.exitCode, 1);
-        QVERIFY2(bad.err.contains("ERROR: Unknown option 'bogus'."), qPrintable(bad.err));
-        QVERIFY(bad.out.isEmpty());
-        // Nothing may be touched before the arguments are known to be good.
-        QVERIFY(filesInDir().isEmpty());
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, bare);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(QString, absent);
+        QFETCH(QStringList, files);
+        if (QByteArray(QTest::currentDataTag()) == "garbage settings")
+            QVERIFY(ProgramProcess::writeFile(m_dir->filePath("gui.conf"), QByteArray("\x00\xff[[[=\n\x01\x02garbage", 16)));
+        const Run result = run(arguments, bare);
+        const QString all = result.out + result.err;
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2(all.contains(output), qPrintable(all));
+        QVERIFY(absent.isEmpty() || !all.contains(absent));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), files);
     }
 
-    void firstStartCreatesConfig()
+    // Every default, no override saved nor the password shown; a second
+    // start leaves the file alone.
+    void firstStartWritesDefaults()
     {
-        Run first = run({ "-v", "3", "-e", "-P", "1884", "-p", "hunter2" });
+        const Run first = run({ "-v", "3", "-e", "-P", "1884", "-p", "hunter2" });
         QCOMPARE(first.exitCode, 0);
         QVERIFY(first.err.contains("Setting MQTT Port : 1884"));
-        QVERIFY(!first.err.contains("hunter2"));
         QVERIFY(first.err.contains("[Config] Creating default config file :  gui.conf"));
+        QVERIFY(!first.err.contains("hunter2"));
         // Debian has no freevirtualkeyboard: Qt's own keyboard, with its panel.
         QVERIFY(first.err.contains("On-screen keyboard : qtvirtualkeyboard"));
 
-        const QString path = m_dir.filePath("gui.conf");
-        QVERIFY(QFile::exists(path));
+        const QString path = m_dir->filePath("gui.conf");
         QSettings file(path, QSettings::IniFormat);
-        QCOMPARE(file.allKeys().size(), 31);
+        QCOMPARE(file.allKeys().size(), GUIManager::Defaults.size());
         for (auto it = GUIManager::Defaults.cbegin(); it != GUIManager::Defaults.cend(); ++it)
             QCOMPARE(file.value(it.key()).toString(), it.value().toString());
-        // Overrides are never saved.
-        QCOMPARE(file.value("log/level").toInt(), 2);
-        QCOMPARE(file.value("mqtt/password").toString(), QString());
-
-        // A second start finds the file and leaves it alone.
         const QDateTime written = QFileInfo(path).lastModified();
-        Run second = run({ "-e" });
+        const Run second = run({ "-e" });
         QCOMPARE(second.exitCode, 0);
         QVERIFY(!second.err.contains("Creating default config file"));
         QCOMPARE(QFileInfo(path).lastModified(), written);
-    }
-
-    void configOptionNamesMissingFile()
-    {
-        const QString path = m_dir.filePath("sub/other.conf");
-        QVERIFY(QDir().mkpath(m_dir.filePath("sub")));
-        Run r = run({ "--config", path });
-        QCOMPARE(r.exitCode, 0);
-        QVERIFY(r.err.contains("Using configuration file : " + path));
-        QVERIFY(QFile::exists(path));
-        QVERIFY(!QFile::exists(m_dir.filePath("gui.conf")));
-        QCOMPARE(QSettings(path, QSettings::IniFormat).allKeys().size(), 31);
-    }
-
-    void unreadableConfigKeepsDefaults()
-    {
-        // Garbage in place of the settings file: the program still starts.
-        QFile garbage(m_dir.filePath("gui.conf"));
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        static const char content[] = "\x00\xff[[[=\n\x01\x02garbage";
-        garbage.write(content, sizeof(content) - 1);
-        garbage.close();
-        QCOMPARE(run({}).exitCode, 0);
     }
 };
 
