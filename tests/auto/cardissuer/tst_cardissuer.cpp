@@ -10,22 +10,14 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QtTest>
-
-#include <memory>
 
 using manager::CardIssuer;
 
 namespace {
 
 // How an issuer call settled, seen from its caller.
-struct Outcome
-{
-    int done = 0;
-    int failed = 0;
-    CardIssuer::Result result;
-};
+struct Outcome { int done = 0, failed = 0; CardIssuer::Result result; };
 
 std::shared_ptr<Outcome> observe(Deferred<CardIssuer::Result> deferred)
 {
@@ -131,22 +123,16 @@ private slots:
         QTest::newRow("issued") << QByteArray() << 60 << QString() << written;
         // The card is found or written already: a radio left on must not hold up the gate.
         QTest::newRow("disable refused") << QByteArray("refuse rfid disable Radio stuck") << 60 << QString() << written;
-        QTest::newRow("not collected") << QByteArray("notake") << 1 << "Card was not collected"
-                                       << written + " dispenser/accept";
-        QTest::newRow("issue refused") << QByteArray("refuse dispenser issue Cartridge empty") << 60
-                                       << "Issue failed : Cartridge empty" << "dispenser/issue";
-        QTest::newRow("enable refused") << QByteArray("refuse rfid enable Reader busy") << 60
-                                        << "RFID enable failed : Reader busy" << "dispenser/issue rfid/enable dispenser/dispose";
-        QTest::newRow("card not found") << QByteArray("silent rfid card/found") << 60 << "Failed to find card : Timeout"
-                                        << "dispenser/issue rfid/enable dispenser/dispose";
-        QTest::newRow("create refused") << QByteArray("refuse rfid card/create Unknown template") << 60
-                                        << "Create card failed : Unknown template"
+        QTest::newRow("not collected") << QByteArray("notake") << 1 << "Card was not collected" << written + " dispenser/accept";
+        QTest::newRow("issue refused") << QByteArray("refuse dispenser issue Empty") << 60 << "Issue failed : Empty" << "dispenser/issue";
+        const QString binned = "dispenser/issue rfid/enable dispenser/dispose";
+        QTest::newRow("enable refused") << QByteArray("refuse rfid enable Busy") << 60 << "RFID enable failed : Busy" << binned;
+        QTest::newRow("card not found") << QByteArray("silent rfid card/found") << 60 << "Failed to find card : Timeout" << binned;
+        QTest::newRow("create refused") << QByteArray("refuse rfid card/create Bad") << 60 << "Create card failed : Bad"
                                         << found + "rfid/card/create dispenser/dispose";
-        QTest::newRow("write refused") << QByteArray("refuse rfid card/write Auth error") << 60
-                                       << "Write card failed : Auth error"
+        QTest::newRow("write refused") << QByteArray("refuse rfid card/write Auth") << 60 << "Write card failed : Auth"
                                        << found + "rfid/card/create rfid/card/write dispenser/dispose";
-        QTest::newRow("eject refused") << QByteArray("refuse dispenser eject Mouth blocked") << 60
-                                       << "Failed to eject card : Mouth blocked" << written;
+        QTest::newRow("eject refused") << QByteArray("refuse dispenser eject Blocked") << 60 << "Failed to eject card : Blocked" << written;
     }
 
     // One cycle per row: the requests stop where a step fails, the caller
@@ -180,12 +166,10 @@ private slots:
             // What the caller asked for reached the reader, under the card's template.
             const auto write = m_rig->peer.waitForMessage(QStringLiteral("kivo/rfid/card/write/request/+"), 0);
             QVERIFY(write);
-            const QJsonObject written = QJsonDocument::fromJson(write->payload).object();
-            QCOMPARE(written.value("template").toString(), QStringLiteral("LTXGv1"));
-            const QJsonObject data = written.value("data").toObject();
-            QCOMPARE(data.value("usageCounter").toInt(), 1);
-            QCOMPARE(data.value("info").toObject().value("status").toString(), QStringLiteral("active"));
-            QCOMPARE(data.value("usageLog").toArray().size(), 1);
+            const QJsonDocument written = QJsonDocument::fromJson(write->payload);
+            QCOMPARE(written["template"].toString(), QStringLiteral("LTXGv1"));
+            QCOMPARE(written["data"]["usageCounter"].toInt(), 1);
+            QCOMPARE(written["data"]["usageLog"].toArray().size(), 1);
         }
         if (calls.endsWith("accept")) {
             // The card pulled back is the next one handed out: no new one is taken.
@@ -218,7 +202,6 @@ private slots:
         m_rig->peer.clear();
         const auto refused = observe(issuer.issueCard(entryCard(), 60));
         QVERIFY(settled(refused));
-        QCOMPARE(refused->failed, 1);
         QCOMPARE(refused->result.error, QStringLiteral("Too many failures"));
 
         // The open door wins over the count and clears it.
