@@ -128,10 +128,8 @@ private slots:
         QCOMPARE(results(board), "ERROR ERROR ERROR ERROR OK");
 
         const QStringList reader{ "sam", "rfidService" };
-        QSignalSpy samChanged(m_diag.get(), &Diagnostics::samChanged);
         setReader(true, { QJsonObject{ { "uid", "SAM-77" }, { "atr", "3B8F" } } });
         QCOMPARE(results(reader), "OK OK");
-        QVERIFY(!samChanged.isEmpty());
         setReader(true, { QJsonObject{ { "uid", "SAM-77" } } });
         QCOMPARE(results(reader), "ERROR OK");
         setReader(true, {});
@@ -182,9 +180,7 @@ private slots:
         QCOMPARE(finished.at(0), (QVariantList{ true, QString("Test report saved successfully:\n" + fileName) }));
         QFile file(fileName);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
-        QCOMPARE(lines.size(), 37);
-        QVERIFY(lines.contains(" RTC              " + QString(30, ' ') + "ERROR"));
+        QVERIFY(QString::fromUtf8(file.readAll()).split('\n').contains(" RTC              " + QString(30, ' ') + "ERROR"));
 
         // Too much to encode: refused and logged, and the next one works.
         LogRecorder log;
@@ -195,20 +191,10 @@ private slots:
         QVERIFY(m_diag->generateQr().startsWith("data:image/svg,<?xml"));
     }
 
-    void unsavedReport_data()
+    // A full disk shows only when writing: no success either.
+    void reportOnFullDisk()
     {
-        QTest::addColumn<bool>("fullDisk");
-        QTest::newRow("no directory") << false;
-        QTest::newRow("full disk") << true; // shows only when writing
-    }
-
-    void unsavedReport()
-    {
-        QFETCH(bool, fullDisk);
-        QVERIFY(ProgramProcess::writeFile(m_tmp->filePath("file"), "not a directory"));
         QVERIFY(QFile::link("/dev/full", m_tmp->filePath("TestReport_" + settledNow().toString("yyyyMMdd_hhmm") + ".txt")));
-        if (!fullDisk)
-            m_diag->setReportDirectory(m_tmp->filePath("file/sub"));
         LogRecorder log;
         QSignalSpy finished(m_diag.get(), &Diagnostics::saveReportFinished);
         m_diag->saveReport();
