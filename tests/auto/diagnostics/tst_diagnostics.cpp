@@ -101,17 +101,16 @@ private slots:
     {
         addUsbDevice("1-1", "0451:2077");
         addUsbDevice("1-1.2"); // mPCIe: any device, even one without ids
-        addUsbDevice("1-1.3", "0ab1:0008"); // RFID: another product
         LogRecorder log;
         m_diag->start(1);
-        const QStringList properties{ "usbHub", "mPCIe1", "rfidUsb", "ftdi", "sdCard" };
-        QCOMPARE(results(properties), "OK OK ERROR MISSING MISSING");
+        const QStringList properties{ "usbHub", "mPCIe1", "sdCard" };
+        QCOMPARE(results(properties), "OK OK MISSING");
         QSignalSpy hub(m_diag.get(), &Diagnostics::usbHubChanged);
         QSignalSpy sdCard(m_diag.get(), &Diagnostics::sdCardChanged);
         QVERIFY(ProgramProcess::writeFile(m_tmp->filePath("mmcblk1p1"), ""));
         QVERIFY(QFile::remove(m_tmp->filePath("usb/1-1")));
         QTRY_VERIFY_WITH_TIMEOUT(hub.count() == 1 && sdCard.count() == 1, 10000);
-        QCOMPARE(results(properties), "MISSING OK ERROR MISSING OK");
+        QCOMPARE(results(properties), "MISSING OK OK");
         QCOMPARE(log.matching("ERROR: Failed to open fle : " + m_tmp->filePath("usb/1-1.2/idVendor")).size(), 1);
     }
 
@@ -131,8 +130,6 @@ private slots:
         setReader(true, { QJsonObject{ { "uid", "SAM-77" }, { "atr", "3B8F" } } });
         QCOMPARE(results(reader), "OK OK");
         setReader(true, { QJsonObject{ { "uid", "SAM-77" } } });
-        QCOMPARE(results(reader), "ERROR OK");
-        setReader(true, {});
         QCOMPARE(results(reader), "ERROR OK");
         setReader(false, { QJsonObject{ { "uid", "SAM-77" }, { "atr", "3B8F" } } });
         QCOMPARE(results(reader), "ERROR ERROR");
@@ -173,12 +170,9 @@ private slots:
                                       "buz;led;OK;OK;OK;OK;spe;bar;car;OK;OK;OK;lig;rgb");
 
         QSignalSpy finished(m_diag.get(), &Diagnostics::saveReportFinished);
-        const QDateTime now = settledNow();
         m_diag->saveReport();
-        const QString fileName = m_tmp->path() + "/TestReport_" + now.toString("yyyyMMdd_hhmm") + ".txt";
         QCOMPARE(finished.count(), 1);
-        QCOMPARE(finished.at(0), (QVariantList{ true, QString("Test report saved successfully:\n" + fileName) }));
-        QFile file(fileName);
+        QFile file(finished.at(0).at(1).toString().section("Test report saved successfully:\n", 1));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(file.readAll()).split('\n').contains(" RTC              " + QString(30, ' ') + "ERROR"));
 

@@ -88,7 +88,6 @@ private slots:
                                   "LTXGTerminal status changed : init"), qPrintable(ui->output()));
         QVERIFY(ui->publishUntil(m_peer, "kivo/ui/info/get", "{}", "[GUIManager] Message received : kivo/ui/info/get"));
         QCOMPARE(ui->findLine("Setting screen : InitPage"), -1);
-        QVERIFY(ui->isRunning());
         QFile reread(path("gui.conf"));
         QVERIFY(reread.open(QIODevice::ReadOnly));
         QCOMPARE(reread.readAll(), truncated);

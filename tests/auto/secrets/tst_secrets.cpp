@@ -65,10 +65,6 @@ private slots:
                  qPrintable(ui.output()));
         QVERIFY2(ui.publishUntil(peer, "kivo/ui/config/set", "{\"gui\": {\"settingsPin\": \"" + NewPin + "\"}}",
                                  "[GUIManager] Config changed : "), qPrintable(ui.output()));
-        // The settings file edited on the device: the settings are listed again.
-        const int from = ui.lines().size();
-        QVERIFY(ProgramProcess::writeFile(dir.filePath("gui.conf"), settings + "showCursor=false\n"));
-        QVERIFY2(ui.waitForLine("[Config]  mqtt/password", from) >= 0, qPrintable(ui.output()));
         ui.stop();
 
         const QByteArray log = ui.lines().join('\n').toUtf8();
