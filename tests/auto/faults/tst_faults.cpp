@@ -101,18 +101,12 @@ private slots:
         // The event log lives beside the executable: a copy of its own.
         const QString program = path("LTXGTerminalUI");
         QVERIFY(QFile::copy(LTXG_BINARY, program));
-        {
-            // A full log, so that every save takes a while.
-            QSettings events(path("events.ini"), QSettings::IniFormat);
-            events.beginWriteArray("events", 1000);
-            for (int i = 0; i < 1000; ++i) {
-                events.setArrayIndex(i);
-                events.setValue("category", "Board");
-                events.setValue("name", i % 2 ? "Ignition on" : "Ignition off");
-                events.setValue("timestamp", QDateTime::currentDateTime().addSecs(i - 1000));
-            }
-            events.endArray();
-        }
+        // A full log, so that every save takes a while.
+        QByteArray events = "[events]\nsize=1000\n";
+        for (int i = 1; i <= 1000; ++i)
+            events += QByteArray::number(i) + "\\category=Board\n" + QByteArray::number(i) + "\\name=Ignition on\n"
+                + QByteArray::number(i) + "\\timestamp=" + QDateTime::currentDateTime().addSecs(i - 1000).toString(Qt::ISODate).toUtf8() + "\n";
+        QVERIFY(ProgramProcess::writeFile(path("events.ini"), events));
 
         // A save writes "events.ini.new" under QSettings' lock and renames it
         // over the log: either left behind tells a kill in the middle of a save.
