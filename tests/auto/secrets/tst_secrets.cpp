@@ -15,11 +15,8 @@ const QByteArray ObuPassword = "obuPw4417Xy";
 
 void verifyNoSecret(const QByteArray &text, const char *where)
 {
-    for (const QByteArray &secret : { MqttPassword, Pin, NewPin, ObuPassword }) {
-        const int at = text.indexOf(secret);
-        QVERIFY2(at < 0, qPrintable(QString("%1 shows %2:\n%3")
-                                        .arg(where, QString::fromUtf8(secret), QString::fromUtf8(text.mid(qMax(at - 300, 0), 400)))));
-    }
+    for (const QByteArray &secret : { MqttPassword, Pin, NewPin, ObuPassword })
+        QVERIFY2(!text.contains(secret), qPrintable(QString("%1 shows %2").arg(where, QString::fromUtf8(secret))));
 }
 
 } // namespace
