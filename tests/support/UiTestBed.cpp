@@ -110,7 +110,7 @@ bool UiTestBed::act(const QString &step) const
         return tap(step.section('@', 0, 0), step.contains('@') ? step.section('@', 1).toDouble() : 0.5);
     const int dot = step.lastIndexOf('.', equals < 0 ? call : equals);
     QObject *object = nullptr;
-    if (!QTest::qWaitFor([&] { return (object = value(step.left(dot)).value<QObject *>()); }))
+    if (!QTest::qWaitFor([&] { return (object = value(step.left(dot)).value<QObject *>()); }, 30000))
         return false;
     if (equals > 0)
         return object->setProperty(qPrintable(step.mid(dot + 1, equals - dot - 1)), step.mid(equals + 1));
@@ -132,7 +132,7 @@ void UiTestBed::walk(const QList<QStringList> &rows) const
         for (const QString &step : row.mid(0, row.size() - 2))
             QVERIFY2(act(step), qPrintable(step));
         if (!target.startsWith(QLatin1String("kivo/"))) {
-            QTRY_COMPARE(value(target).toString(), row.last());
+            QTRY_COMPARE_WITH_TIMEOUT(value(target).toString(), row.last(), 30000);
             continue;
         }
         const auto message = peer->waitForMessage(target);

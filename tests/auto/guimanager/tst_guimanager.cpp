@@ -188,7 +188,8 @@ private slots:
         const QByteArray before = contents();
         for (const QByteArray &payload : {QByteArray("not json"), QByteArray("[1, 2]")})
             QVERIFY(m_peer.publish("kivo/ui/config/set", payload));
-        QTRY_COMPARE(m_log->matching("WARN: Configuration is not a JSON object. Ignoring").size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(m_log->matching("WARN: Configuration is not a JSON object. Ignoring").size(), 2,
+                                  30000);
         QCOMPARE(m_peer.messageCount("kivo/ui/config"), 0);
         QCOMPARE(contents(), before);
     }

@@ -20,7 +20,7 @@ private slots:
         QVERIFY(m_bed.peer->waitForMessage("kivo/ui/info")); // sent after subscribing
         m_bed.gui->settingsLoginRequest("3917");
         m_bed.gui->setMaintenanceScreen();
-        QTRY_VERIFY(m_bed.value("settingsStack.visible").toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(m_bed.value("settingsStack.visible").toBool(), 30000);
     }
 
     // The pages stay open: taking the window down must be quiet too.

@@ -23,10 +23,10 @@ private slots:
         QVERIFY(m_bed.start([this](GUIManager &gui) { gui.diagnostics()->setReportDirectory(m_bed.dir->path()); }));
         // Retained, as the service does: the UI may still be subscribing.
         QVERIFY(m_bed.peer->publish("kivo/blm/status", R"({"service": true, "state": {"init": true}})", 1, true));
-        QTRY_COMPARE(m_bed.value("validatorManager.status").toString(), QStringLiteral("init"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_bed.value("validatorManager.status").toString(), QStringLiteral("init"), 30000);
         m_bed.gui->settingsLoginRequest("3917");
         m_bed.gui->setMaintenanceScreen();
-        QTRY_COMPARE(m_bed.value("settingsTitle.text").toString(), QStringLiteral("Settings"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_bed.value("settingsTitle.text").toString(), QStringLiteral("Settings"), 30000);
     }
 
     // Taking the window down with a page open must be quiet too.
