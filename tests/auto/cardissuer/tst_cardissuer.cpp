@@ -84,10 +84,8 @@ private slots:
         for (const char *filter : { "kivo/rfid/+/request/+", "kivo/rfid/card/+/request/+", "kivo/dispenser/+/request/+" })
             QVERIFY(rig.peer.subscribe(QLatin1String(filter)));
         rig.simulator.setProcessChannelMode(QProcess::ForwardedChannels); // shows how a failing case went
-        ProgramProcess::start(rig.simulator, QStringLiteral(LTXG_SIMULATOR),
-                              { "--host", rig.broker.host(), "--port", QString::number(rig.broker.port()),
-                                "--no-console", "--take-after", "300" });
-        QVERIFY2(rig.simulator.waitForStarted(10000), qPrintable(rig.simulator.errorString()));
+        QVERIFY2(ProgramProcess::startSimulator(rig.simulator, rig.broker.host(), rig.broker.port(), {"--take-after", "300"}),
+                 qPrintable(rig.simulator.errorString()));
         rig.mqtt.setHostname(rig.broker.host());
         rig.mqtt.setPort(rig.broker.port());
         rig.mqtt.setClientId(QStringLiteral("ui_under_test"));
