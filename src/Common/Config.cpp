@@ -99,12 +99,9 @@ void Config::save()
 {
     // Our own write must not come back as an outside edit.
     m_watch.removePath(m_filename);
-    bool written = false;
-    SettingsFile::write(m_filename, QSettings::NativeFormat, [this, &written](QSettings &settings) {
+    const bool written = SettingsFile::write(m_filename, QSettings::NativeFormat, [this](QSettings &settings) {
         for (auto it = m_settings.constBegin(); it != m_settings.constEnd(); ++it)
             settings.setValue(it.key(), it.value());
-        settings.sync();
-        written = settings.status() == QSettings::NoError;
     });
     // The change holds for this run; a technician must know it will not
     // survive a restart.

@@ -18,13 +18,17 @@ bool SettingsFile::read(const QString &fileName, QSettings::Format format, const
     }
 }
 
-void SettingsFile::write(const QString &fileName, QSettings::Format format, const Work &work)
+bool SettingsFile::write(const QString &fileName, QSettings::Format format, const Work &work)
 {
-    if (read(fileName, format, work))
-        return;
-
-    if (setAside(fileName))
-        read(fileName, format, work);
+    bool written = false;
+    const Work writing = [&work, &written](QSettings &settings) {
+        work(settings);
+        settings.sync();
+        written = settings.status() == QSettings::NoError;
+    };
+    if (!read(fileName, format, writing) && setAside(fileName))
+        read(fileName, format, writing);
+    return written;
 }
 
 bool SettingsFile::setAside(const QString &fileName)

@@ -20,8 +20,9 @@ public:
     static bool read(const QString &fileName, QSettings::Format format, const Work &work);
     // Runs work on the file. A file that cannot be decoded is moved to
     // "<fileName>.damaged" (replacing an older one) for a technician to look
-    // at, and work runs again on a new, empty file.
-    static void write(const QString &fileName, QSettings::Format format, const Work &work);
+    // at, and work runs again on a new, empty file. False if the settings
+    // did not reach the disk (a folder in its place, a read-only or full disk).
+    static bool write(const QString &fileName, QSettings::Format format, const Work &work);
     // Writes a new file with work and puts it in the place of the old one in
     // one step: a reader, or a start after a crash, finds the old file or
     // the new one, never a torn one. The old file is not read, so a damaged
